@@ -62,7 +62,7 @@ struct Mess {
 };
 
 class ByteBuilder {
-  public:
+public:
     explicit ByteBuilder(const Mess& mess = {}) : mess_(mess) {}
 
     ByteBuilder& Byte(std::uint8_t value) {
@@ -114,7 +114,7 @@ class ByteBuilder {
     const Bytes& Data() const { return bytes_; }
     const Mess& mess() const { return mess_; }
 
-  private:
+private:
     Mess mess_;
     Bytes bytes_;
 };
@@ -374,11 +374,11 @@ inline std::size_t OffsetOf(const std::vector<ChunkPlace>& places, std::string_v
 
 // Distinct float values, so that two fields swapped in the file cannot go unnoticed.
 class FloatSeq {
-  public:
+public:
     float operator()() { return next_ += 1.25f; }
     std::uint8_t NextByte() { return static_cast<std::uint8_t>(0x90 + (count_++ * 7) % 0x60); }
 
-  private:
+private:
     float next_ = 0.5f;
     int count_ = 0;
 };
@@ -557,7 +557,7 @@ inline TrackModel RichModel() {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
-  public:
+public:
     TempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "railgrace-XXXXXX").string();
@@ -592,7 +592,7 @@ class TempFolder {
         return names;
     }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

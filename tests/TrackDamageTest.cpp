@@ -55,7 +55,7 @@ struct ExampleFile {
 // A load that allocates what the file cannot justify would otherwise take the machine's memory
 // before it fails; with a ceiling it fails the test with bad_alloc instead.
 class TrackDamage : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
 #if RAILGRACE_MEMORY_CEILING
         getrlimit(RLIMIT_AS, &saved_);

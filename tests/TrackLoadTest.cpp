@@ -310,7 +310,7 @@ TEST(TrackLoadWalk, FirstTagOtherThanSkyvIsRefused) {
 
 // LoadTrack with real files in a folder of its own.
 class TrackLoadNames : public ::testing::Test {
-  protected:
+protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
         return dir_.Write(name, bytes);
     }

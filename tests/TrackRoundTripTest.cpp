@@ -18,7 +18,7 @@ namespace {
 using namespace test;
 
 class TrackRoundTrip : public ::testing::Test {
-  protected:
+protected:
     // Loads file, saves, loads the saved image and saves again.
     void ExpectRoundTrip(const Bytes& file, const TrackModel& expected) {
         TrackModel first;
@@ -191,7 +191,7 @@ TEST_F(TrackRoundTrip, EverythingAtOnce) {
 
 // The sample track that ships with the project.
 class TrackSample : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!std::filesystem::exists(RAILGRACE_SAMPLE)) GTEST_SKIP() << "no sample track yet";
         ASSERT_TRUE(LoadTrack(model_, RAILGRACE_SAMPLE, &walk_));

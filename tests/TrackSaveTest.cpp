@@ -232,7 +232,7 @@ TEST(TrackFileNames, ExtensionAppendedUnlessPresentInAnyCase) {
 }
 
 class TrackSaveFiles : public ::testing::Test {
-  protected:
+protected:
     TempFolder dir_;
 };
 
@@ -276,7 +276,7 @@ TEST_F(TrackSaveFiles, RefusedModelLeavesTheExistingFileAsItWas) {
 
 // Files may grow to at most limit bytes while it lives: a longer write fails as on a full disk.
 class FileSizeLimit {
-  public:
+public:
     explicit FileSizeLimit(rlim_t limit) {
         previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &previous_);
@@ -291,7 +291,7 @@ class FileSizeLimit {
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-  private:
+private:
     rlimit previous_{};
     void (*previousHandler_)(int) = nullptr;
 };

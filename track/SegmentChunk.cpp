@@ -10,7 +10,9 @@ namespace {
 constexpr std::size_t kCommonBytes = 33;
 constexpr std::int32_t kBlockLength[5] = {0, 126, 36, 28, 50};
 
-bool HasBlock(std::int32_t type) { return type >= 0 && type <= 4; }
+bool HasBlock(std::int32_t type) {
+    return type >= 0 && type <= 4;
+}
 
 // Type 1 block, 126 bytes:
 //   float1..4, byte1, byte2, flag1, byte3, float5, 4 reserved, flag3, float9, 4 reserved,
@@ -156,11 +158,20 @@ void ReadSegment(TrackBuffer& b, SegmentEntry& s) {
     if (!HasBlock(s.segmentType)) return;
     b.Skip(4);
     switch (s.segmentType) {
-        case 1: ReadType1(b, s); break;
-        case 2: ReadType2(b, s); break;
-        case 3: ReadType3(b, s); break;
-        case 4: ReadType4(b, s); break;
-        default: break;
+        case 1:
+            ReadType1(b, s);
+            break;
+        case 2:
+            ReadType2(b, s);
+            break;
+        case 3:
+            ReadType3(b, s);
+            break;
+        case 4:
+            ReadType4(b, s);
+            break;
+        default:
+            break;
     }
 }
 
@@ -173,11 +184,20 @@ void WriteSegment(TrackBuffer& b, const SegmentEntry& s) {
     if (!HasBlock(s.segmentType)) return;
     b.WriteInt32(kBlockLength[s.segmentType]);
     switch (s.segmentType) {
-        case 1: WriteType1(b, s); break;
-        case 2: WriteType2(b, s); break;
-        case 3: WriteType3(b, s); break;
-        case 4: WriteType4(b, s); break;
-        default: break;
+        case 1:
+            WriteType1(b, s);
+            break;
+        case 2:
+            WriteType2(b, s);
+            break;
+        case 3:
+            WriteType3(b, s);
+            break;
+        case 4:
+            WriteType4(b, s);
+            break;
+        default:
+            break;
     }
 }
 

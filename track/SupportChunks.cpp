@@ -96,7 +96,9 @@ void WriteSupportChunk(TrackBuffer& buffer, const TrackModel& model) {
     buffer.WriteInt32(model.suppHeader.childCount);
 }
 
-std::int64_t SupportChunkSize(const TrackModel&) { return 32; }
+std::int64_t SupportChunkSize(const TrackModel&) {
+    return 32;
+}
 
 void ReadFundChunk(TrackBuffer& buffer, TrackModel& model) {
     ReadListChunk(buffer, model.fundHeader, model.fundRecords, kFundBytes, "record", "records",

@@ -22,7 +22,8 @@ void CheckGrid(TrackBuffer& b, std::int32_t columns, std::int32_t rows) {
         b.Fail("the terrain grid has a negative size (" + std::to_string(columns) + " x " +
                std::to_string(rows) + ")");
     }
-    if (columns > 0 && static_cast<std::size_t>(rows) > b.Remaining() / 4 / static_cast<std::size_t>(columns)) {
+    if (columns > 0 &&
+        static_cast<std::size_t>(rows) > b.Remaining() / 4 / static_cast<std::size_t>(columns)) {
         b.Fail("the file ends inside the terrain grid of " + std::to_string(columns) + " x " +
                std::to_string(rows) + " heights");
     }
@@ -84,8 +85,7 @@ void WriteTerrainChunk(TrackBuffer& buffer, const TrackModel& model) {
 
 std::int64_t TerrainChunkSize(const TrackModel& model) {
     return 77 + static_cast<std::int64_t>(model.terrainText1.size() + model.terrainText2.size() +
-                                          model.terrainText3.size() +
-                                          4 * model.terrainGrid.size());
+                                          model.terrainText3.size() + 4 * model.terrainGrid.size());
 }
 
 }  // namespace railgrace

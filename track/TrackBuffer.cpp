@@ -52,13 +52,13 @@ void TrackBuffer::CheckCount(std::int32_t count, std::size_t minBytes, const cha
                              const char* plural) {
     const std::string where = record.name ? Place(record) + ": " : std::string();
     if (count < 0) {
-        Fail(where + "the number of " + std::string(plural) + " is negative (" + std::to_string(count) +
-             ")");
+        Fail(where + "the number of " + std::string(plural) + " is negative (" +
+             std::to_string(count) + ")");
     }
     const std::size_t fit = Remaining() / minBytes;
     if (static_cast<std::size_t>(count) > fit) {
-        Fail(where + "the file ends inside " + std::string(name) + " " + std::to_string(fit) + " of " +
-             std::to_string(count));
+        Fail(where + "the file ends inside " + std::string(name) + " " + std::to_string(fit) +
+             " of " + std::to_string(count));
     }
 }
 

@@ -57,8 +57,7 @@ public:
 
     // Checks a record count read at the cursor before anything is allocated for it: count
     // records of at least minBytes each must fit in the remaining image.
-    void CheckCount(std::int32_t count, std::size_t minBytes, const char* name,
-                    const char* plural);
+    void CheckCount(std::int32_t count, std::size_t minBytes, const char* name, const char* plural);
 
     [[noreturn]] void Fail(const std::string& what) const;
 
@@ -83,8 +82,8 @@ private:
         return at;
     }
     static std::uint32_t Load32(const std::uint8_t* at) {
-        return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 |
-               std::uint32_t{at[2]} << 8 | std::uint32_t{at[3]};
+        return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 |
+               std::uint32_t{at[3]};
     }
     void Store32(std::uint32_t value) {
         const std::uint8_t out[4] = {

@@ -37,8 +37,8 @@ void ReadVertex(TrackBuffer& buffer, BezierVertex& v) {
 }
 
 void WriteVertex(TrackBuffer& buffer, const BezierVertex& v) {
-    for (float f : {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z,
-                    v.auxValue}) {
+    for (float f :
+         {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue}) {
         buffer.WriteFloat(f);
     }
     buffer.WriteFlag(v.auxFlagA);

@@ -35,7 +35,9 @@ std::int64_t SizeOf(const TrackModel& model) {
     return static_cast<std::int64_t>((model.*Records).size());
 }
 
-std::int64_t NoRecords(const TrackModel&) { return -1; }
+std::int64_t NoRecords(const TrackModel&) {
+    return -1;
+}
 
 const ChunkKind kChunkKinds[] = {
     {"TRCK", ReadTrackChunk, &TrackModel::trckHeader, SizeOf<&TrackModel::trckRecords>},
@@ -134,8 +136,9 @@ bool ParseImage(TrackModel& model, TrackBuffer& buffer, std::vector<WalkEntry>* 
 // Sizes are 32-bit in the file.
 std::int32_t CheckedSize(std::int64_t size, std::string_view tag) {
     if (size > std::numeric_limits<std::int32_t>::max()) {
-        throw SaveError("The track is too large to save: its " + std::string(tag) + " chunk would hold " +
-                        std::to_string(size) + " bytes, more than the 2147483647 a track file allows.");
+        throw SaveError("The track is too large to save: its " + std::string(tag) +
+                        " chunk would hold " + std::to_string(size) +
+                        " bytes, more than the 2147483647 a track file allows.");
     }
     return static_cast<std::int32_t>(size);
 }
@@ -171,16 +174,17 @@ std::size_t PrepareHeaders(TrackModel& m) {
     m.frenHeader.size = CheckedSize(FrenChunkSize(m), "FREN");
     m.rascHeader.size = CheckedSize(RascChunkSize(m), "RASC");
     m.fundHeader.size = CheckedSize(FundChunkSize(m), "FUND");
-    m.suppHeader.size = CheckedSize(SupportChunkSize(m) + framed(m.fundHeader) + framed(m.rascHeader) +
-                                        framed(m.frenHeader) + framed(m.tubeHeader) +
-                                        framed(m.catwHeader),
-                                    "SUPP");
+    m.suppHeader.size =
+        CheckedSize(SupportChunkSize(m) + framed(m.fundHeader) + framed(m.rascHeader) +
+                        framed(m.frenHeader) + framed(m.tubeHeader) + framed(m.catwHeader),
+                    "SUPP");
     m.segmHeader.size = CheckedSize(SegmentChunkSize(m), "SEGM");
     m.bezrHeader.size = CheckedSize(BezierChunkSize(m), "BEZR");
     m.infoHeader.size = CheckedSize(InfoChunkSize(m), "INFO");
-    m.trckHeader.size = CheckedSize(TrackChunkSize(m) + framed(m.infoHeader) + framed(m.bezrHeader) +
-                                        framed(m.segmHeader) + framed(m.suppHeader),
-                                    "TRCK");
+    m.trckHeader.size =
+        CheckedSize(TrackChunkSize(m) + framed(m.infoHeader) + framed(m.bezrHeader) +
+                        framed(m.segmHeader) + framed(m.suppHeader),
+                    "TRCK");
     std::int64_t root = 20 + framed(m.trckHeader) + framed(m.scenHeader);
     if (m.terrainPresent) root += framed(m.teraHeader);
     m.skyvHeader.size = CheckedSize(root, "SKYV");
@@ -196,12 +200,10 @@ struct ChunkWriter {
 };
 
 const ChunkWriter kTreeInPreOrder[] = {
-    {"SKYV", WriteRootChunk},  {"TRCK", WriteTrackChunk},
-    {"INFO", WriteInfoChunk},  {"BEZR", WriteBezierChunk},
-    {"SEGM", WriteSegmentChunk}, {"SUPP", WriteSupportChunk},
-    {"FUND", WriteFundChunk},  {"RASC", WriteRascChunk},
-    {"FREN", WriteFrenChunk},  {"TUBE", WriteTubeChunk},
-    {"CATW", WriteCatwalkChunk}, {"SCEN", WriteSceneryChunk},
+    {"SKYV", WriteRootChunk},          {"TRCK", WriteTrackChunk},   {"INFO", WriteInfoChunk},
+    {"BEZR", WriteBezierChunk},        {"SEGM", WriteSegmentChunk}, {"SUPP", WriteSupportChunk},
+    {"FUND", WriteFundChunk},          {"RASC", WriteRascChunk},    {"FREN", WriteFrenChunk},
+    {"TUBE", WriteTubeChunk},          {"CATW", WriteCatwalkChunk}, {"SCEN", WriteSceneryChunk},
     {"SCOB", WriteSceneryObjectChunk},
 };
 

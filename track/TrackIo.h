@@ -12,9 +12,9 @@ namespace railgrace {
 
 // One chunk as the loader met it on its walk through the file.
 struct WalkEntry {
-    std::string tag;          // upper-cased, as the loader compares it
-    std::size_t offset = 0;   // byte offset of the tag in the file
-    std::int32_t size = 0;    // as stored
+    std::string tag;              // upper-cased, as the loader compares it
+    std::size_t offset = 0;       // byte offset of the tag in the file
+    std::int32_t size = 0;        // as stored
     std::int32_t childCount = 0;  // as stored (0 for a skipped chunk, whose children it covers)
     std::int64_t records = -1;    // records of the chunk (grid values for TERA); -1 when none
     bool skipped = false;         // an unknown kind, stepped over by its size
@@ -28,8 +28,7 @@ bool HasTrackExtension(const std::string& name);
 // file does not begin with the tag "SKYV". Throws FileError when the file cannot be read and
 // FormatError when its content is damaged; model is then untouched as well. When walk is given
 // it receives the chunks in the order the loader met them.
-bool LoadTrack(TrackModel& model, const std::string& path,
-               std::vector<WalkEntry>* walk = nullptr);
+bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk = nullptr);
 
 // Parses a whole file image. name is the file's name for error messages. Returns false when
 // the image does not begin with "SKYV"; throws FormatError when it is damaged. model is

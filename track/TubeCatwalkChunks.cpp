@@ -80,8 +80,8 @@ std::int64_t TubeChunkSize(const TrackModel& model) {
 }
 
 void ReadCatwalkChunk(TrackBuffer& buffer, TrackModel& model) {
-    ReadListChunk(buffer, model.catwHeader, model.catwRecords, kCatwalkBytes, "catwalk",
-                  "catwalks", [&](CatwalkEntry& c) { ReadCatwalk(buffer, c); });
+    ReadListChunk(buffer, model.catwHeader, model.catwRecords, kCatwalkBytes, "catwalk", "catwalks",
+                  [&](CatwalkEntry& c) { ReadCatwalk(buffer, c); });
 }
 
 void WriteCatwalkChunk(TrackBuffer& buffer, const TrackModel& model) {
