@@ -1,0 +1,128 @@
+// railgrace-cli: the track tools from a terminal or a script.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "cli/Inspect.h"
+#include "smooth/Smooth.h"
+#include "track/Errors.h"
+#include "track/TrackIo.h"
+
+namespace {
+
+using namespace railgrace;
+
+enum ExitCode : int {
+    kDone = 0,
+    kRefused = 1,  // not a track file: its name or its first tag
+    kUsage = 2,
+    kDamaged = 3,       // a damaged file, or the file system refused
+    kSmoothFailed = 4,  // smoothing refused the track or stopped; nothing was saved
+};
+
+// Loads path into model; when the loader refuses, says why in one line.
+bool LoadOrExplain(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk) {
+    if (LoadTrack(model, path, walk)) return true;
+    std::error_code error;
+    if (path.empty()) {
+        std::cerr << "No track file was named.\n";
+    } else if (!std::filesystem::exists(path, error)) {
+        std::cerr << path << ": there is no such file.\n";
+    } else if (!HasTrackExtension(path)) {
+        std::cerr << path << " is not a track file: its name does not end in .svtrack.\n";
+    } else {
+        std::cerr << path << " is not a track file: it does not begin with \"SKYV\".\n";
+    }
+    return false;
+}
+
+int Resave(const std::string& in, const std::string& out) {
+    TrackModel model;
+    if (!LoadOrExplain(model, in, nullptr)) return kRefused;
+    const std::string written = SaveTrack(model, out);
+    std::cout << "Saved " << written << ".\n";
+    return kDone;
+}
+
+int Smooth(const std::string& in, const std::string& out, int passes) {
+    TrackModel model;
+    if (!LoadOrExplain(model, in, nullptr)) return kRefused;
+    SmoothSummary summary;
+    for (int pass = 0; pass < passes; ++pass) summary = SmoothTrack(model);
+    const std::string written = SaveTrack(model, out);
+    std::cout << "Smoothed " << summary.vertices << " vertices in " << passes
+              << (passes == 1 ? " pass" : " passes") << " (last pass: " << summary.movedVertices
+              << " moved, " << summary.turnedVertices << " with turned handles, "
+              << summary.straight3d << " straight in space, " << summary.straightPlan
+              << " straight in plan); saved " << written << ".\n";
+    return kDone;
+}
+
+int Inspect(const std::string& in, bool json) {
+    Inspection inspection;
+    if (!LoadOrExplain(inspection.model, in, &inspection.walk)) return kRefused;
+    inspection.fileName = std::filesystem::path(in).filename().string();
+    inspection.fileBytes = std::filesystem::file_size(in);
+    if (json) {
+        PrintInspectionJson(std::cout, inspection);
+    } else {
+        PrintInspection(std::cout, inspection);
+    }
+    return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Railgrace: smooths the path of Skyvault roller-coaster tracks (.svtrack)."};
+    app.set_version_flag("--version", "railgrace-cli " RAILGRACE_VERSION);
+    app.require_subcommand(1);
+
+    std::string in;
+    std::string out;
+    bool json = false;
+
+    int passes = 1;
+    CLI::App* smooth =
+        app.add_subcommand("smooth", "Load a track, smooth its path and save it under a new name.");
+    smooth->add_option("IN", in, "Track file to read")->required();
+    smooth->add_option("-o,--output", out, "Track file to write")->required();
+    smooth
+        ->add_option("--passes", passes, "How many times to smooth (as pressing the button again)")
+        ->check(CLI::Range(1, 1000));
+
+    CLI::App* resave = app.add_subcommand("resave", "Load a track and save it again, unchanged.");
+    resave->add_option("IN", in, "Track file to read")->required();
+    resave->add_option("-o,--output", out, "Track file to write")->required();
+
+    CLI::App* inspect =
+        app.add_subcommand("inspect", "Show a track file's chunks as the loader reads them.");
+    inspect->add_option("IN", in, "Track file to read")->required();
+    inspect->add_flag("--json", json, "Write JSON instead of a table");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << e.what() << "; run \"railgrace-cli --help\" for the usage.\n";
+        return kUsage;
+    }
+
+    try {
+        if (*smooth) return Smooth(in, out, passes);
+        if (*resave) return Resave(in, out);
+        return Inspect(in, json);
+    } catch (const SmoothError& e) {
+        std::cerr << e.what() << " Nothing was saved.\n";
+        return kSmoothFailed;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return kDamaged;
+    }
+}
