@@ -1,85 +1,118 @@
-// The request-building parts of the file dialogs: filter text, option bits and what Qt's dialog
-// is asked to do with them.
-#include <gtest/gtest.h>
-
+// The file dialogs: the filter text and option bits they are built from, and Qt's dialogs as the
+// program shows them, driven by typing and clicking as a person would.
+#include "UiSupport.h"
 #include "ui/mFileDialog.h"
 
 namespace railgrace {
 namespace {
 
-QString WithNuls(const char* text, qsizetype size) {
-    return QString::fromLatin1(text, size);
+using namespace test;
+
+TEST(FileDialogRequest, FilterBarsAndColonsBecomeNuls) {
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("Skyvault Tracks (*.svtrack)|*.svtrack"),
+         QString::fromLatin1("Skyvault Tracks (*.svtrack)\0*.svtrack\0\0", 39)},
+        {QStringLiteral("Tracks|*.svtrack:All|*.*"),
+         QString::fromLatin1("Tracks\0*.svtrack\0All\0*.*\0\0", 26)},
+        {QString(), QString::fromLatin1("\0\0", 2)},
+    };
+    for (const auto& [filter, converted] : cases) EXPECT_EQ(ConvertFilter(filter), converted);
+    // Each description and pattern pair is one file type, in the form Qt reads its patterns.
+    EXPECT_EQ(NameFiltersFromConverted(ConvertFilter(QStringLiteral("A|*.svtrack;*.trk:All|*"))),
+              (QStringList{QStringLiteral("A (*.svtrack *.trk)"), QStringLiteral("All (*)")}));
 }
 
-TEST(FileDialogFilter, SplitsTheTrackFilterIntoOneType) {
-    // Description, NUL, pattern, NUL, NUL.
-    const QString expected = WithNuls("Skyvault Tracks (*.svtrack)\0*.svtrack\0\0", 39);
-    EXPECT_EQ(ConvertFilter(QStringLiteral("Skyvault Tracks (*.svtrack)|*.svtrack")), expected);
-}
-
-TEST(FileDialogFilter, SplitsAtColonsAsWellAsBars) {
-    EXPECT_EQ(ConvertFilter(QStringLiteral("Tracks|*.svtrack:All|*.*")),
-              WithNuls("Tracks\0*.svtrack\0All\0*.*\0\0", 26));
-    EXPECT_EQ(ConvertFilter(QStringLiteral("a:b")), WithNuls("a\0b\0\0", 5));
-    EXPECT_EQ(ConvertFilter(QString()), WithNuls("\0\0", 2));
-}
-
-TEST(FileDialogFilter, NameFiltersPairDescriptionsWithPatterns) {
-    EXPECT_EQ(NameFiltersFromConverted(ConvertFilter(kTrackFilter)),
-              QStringList{QStringLiteral("Skyvault Tracks (*.svtrack)")});
-    // Patterns the description does not show are added in the form Qt reads them from.
-    EXPECT_EQ(
-        NameFiltersFromConverted(
-            ConvertFilter(QStringLiteral("Tracks|*.svtrack;*.trk:All files|*"))),
-        (QStringList{QStringLiteral("Tracks (*.svtrack *.trk)"), QStringLiteral("All files (*)")}));
-    EXPECT_TRUE(NameFiltersFromConverted(ConvertFilter(QString())).isEmpty());
-}
-
-TEST(FileDialogFlags, OpenRequestOfLoadTrack) {
+TEST(FileDialogRequest, OptionBitsAndTheQtDialogTheyAskFor) {
+    // The caller's bits pass, except hook (0x20) and template (0x40).
     EXPECT_EQ(OpenDialogFlags(true, false, true, 0), 0x1004);
-}
-
-TEST(FileDialogFlags, OpenBitsFollowEachOption) {
+    EXPECT_EQ(OpenDialogFlags(false, true, false, 0x68), 0x9);
     EXPECT_EQ(OpenDialogFlags(false, false, false, 0), 0);
-    EXPECT_EQ(OpenDialogFlags(true, false, false, 0), 0x1000);
-    EXPECT_EQ(OpenDialogFlags(false, true, false, 0), 0x1);
-    EXPECT_EQ(OpenDialogFlags(false, false, true, 0), 0x4);
-    EXPECT_EQ(OpenDialogFlags(true, true, true, 0), 0x1005);
-}
-
-TEST(FileDialogFlags, CallersHookAndTemplateBitsAreDropped) {
-    EXPECT_EQ(OpenDialogFlags(false, false, false, 0x20 | 0x40), 0);
-    EXPECT_EQ(OpenDialogFlags(true, false, true, 0x200 | 0x20 | 0x8), 0x120C);
-    EXPECT_EQ(SaveDialogFlags(false, 0x60 | 0x800), 0x804);
-    // Bits the options set themselves stay set when the caller passes them too.
-    EXPECT_EQ(SaveDialogFlags(true, 0x2 | 0x4), 0x6);
-}
-
-TEST(FileDialogFlags, SaveRequestOfSaveTrackAs) {
     EXPECT_EQ(SaveDialogFlags(true, 0), 0x0006);
-    // The read-only box is hidden even without an overwrite prompt.
-    EXPECT_EQ(SaveDialogFlags(false, 0), 0x0004);
+    EXPECT_EQ(SaveDialogFlags(false, 0x68), 0xC);
+    using D = QFileDialog;
+    EXPECT_EQ(DialogSetupFromFlags(false, 0x1004),
+              (QtDialogSetup{D::AcceptOpen, D::ExistingFile, D::DontUseNativeDialog}));
+    EXPECT_EQ(DialogSetupFromFlags(false, 0x4).fileMode, D::AnyFile);
+    EXPECT_EQ(DialogSetupFromFlags(true, 0x1006),
+              (QtDialogSetup{D::AcceptSave, D::AnyFile, D::DontUseNativeDialog}));
+    EXPECT_TRUE(DialogSetupFromFlags(true, 0x4).options.testFlag(D::DontConfirmOverwrite));
 }
 
-TEST(FileDialogSetup, OpenWithMustExistAcceptsOnlyExistingFiles) {
-    const QtDialogSetup setup = DialogSetupFromFlags(false, 0x1004);
-    EXPECT_EQ(setup.acceptMode, QFileDialog::AcceptOpen);
-    EXPECT_EQ(setup.fileMode, QFileDialog::ExistingFile);
-    EXPECT_TRUE(setup.options.testFlag(QFileDialog::DontUseNativeDialog));
-
-    EXPECT_EQ(DialogSetupFromFlags(false, 0x4).fileMode, QFileDialog::AnyFile);
+TEST(RealFileDialogs, OpenReturnsTheChoiceAndCancelEmptiesIt) {
+    TrackFolder folder;
+    const QString there = folder.CopySample(QStringLiteral("there.svtrack"));
+    QString fileName = folder.Path(QStringLiteral("first.svtrack"));
+    QString fileTitle;
+    QString filter = kTrackFilter;
+    int filterIndex = 1;
+    std::int32_t flags = 0;
+    bool readOnly = false;
+    bool confirmed = false;
+    QStringList seen;
+    const auto open = [&](const std::vector<Handler>& typing) {
+        Answer(
+            [&] {
+                confirmed = ShowOpenFileDialog(fileName, fileTitle, true, readOnly, true, filter,
+                                               filterIndex, QString(), "Open Track...", "svtrack",
+                                               nullptr, flags);
+            },
+            typing);
+    };
+    // A missing file leaves the dialog open; one typed without extension is taken.
+    open({Type(seen, QStringLiteral("missing.svtrack")), Type(seen, QStringLiteral("there"))});
+    EXPECT_TRUE(confirmed);
+    EXPECT_EQ(QStringList({fileName, fileTitle, filter}),
+              QStringList({there, "there.svtrack", ConvertFilter(kTrackFilter)}));
+    EXPECT_EQ(flags, 0x1004);
+    EXPECT_EQ(filterIndex, 1);
+    fileName = there;
+    open({Type(seen, QString())});
+    EXPECT_EQ(seen.last(), QStringLiteral("there.svtrack"));
+    EXPECT_FALSE(confirmed);
+    EXPECT_EQ(QStringList({fileName, fileTitle}), QStringList({"", ""}));
+    EXPECT_EQ(flags, 0);
 }
 
-TEST(FileDialogSetup, SaveConfirmsReplacingOnlyWithOverwritePrompt) {
-    const QtDialogSetup prompting = DialogSetupFromFlags(true, 0x6);
-    EXPECT_EQ(prompting.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_EQ(prompting.fileMode, QFileDialog::AnyFile);
-    EXPECT_FALSE(prompting.options.testFlag(QFileDialog::DontConfirmOverwrite));
+TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
+    TrackFolder folder;
+    const QString sample = folder.CopySample(QStringLiteral("sample.svtrack"));
+    // Something is already where the track is saved and must be confirmed away.
+    const QString target = folder.CopySample(QStringLiteral("smoothed.svtrack"));
+    const std::vector<std::uint8_t> original = ReadBytes(target);
+    frmMain window;
+    window.show();
+    const auto button = [&](const char* name) {
+        return window.findChild<QPushButton*>(QString::fromLatin1(name));
+    };
 
-    EXPECT_TRUE(
-        DialogSetupFromFlags(true, 0x4).options.testFlag(QFileDialog::DontConfirmOverwrite));
-    // FILEMUSTEXIST means nothing to a save dialog.
-    EXPECT_EQ(DialogSetupFromFlags(true, 0x1006).fileMode, QFileDialog::AnyFile);
+    QStringList open;
+    Click(button("btnOpen"), {Type(open, sample)});
+    EXPECT_EQ(open, QStringList({"Open Track...", "Skyvault Tracks (*.svtrack)", ""}));
+    ASSERT_EQ(window.CurrentPath(), sample);
+    Click(button("btnModify"));
+
+    // Declining the replacement returns to the dialog; cancelling it then leaves all alone.
+    QStringList save;
+    QStringList again;
+    QStringList declined;
+    Click(button("btnSaveAs"), {Type(save, QStringLiteral("smoothed")),
+                                Press(declined, QMessageBox::No), Type(again, QString())});
+    EXPECT_EQ(save,
+              QStringList({"Save Track As...", "Skyvault Tracks (*.svtrack)", "sample.svtrack"}));
+    EXPECT_TRUE(declined.join(u' ').contains(QStringLiteral("smoothed.svtrack")));
+    EXPECT_EQ(window.CurrentPath(), sample);
+    EXPECT_EQ(ReadBytes(target), original);
+
+    QStringList confirmed;
+    Click(button("btnSaveAs"),
+          {Type(save, QStringLiteral("smoothed")), Press(confirmed, QMessageBox::Yes)});
+    EXPECT_EQ(window.CurrentPath(), target);
+    QProcess cli;
+    const QString byCli = folder.Path(QStringLiteral("cli.svtrack"));
+    cli.start(QStringLiteral(RAILGRACE_CLI), {"smooth", sample, "-o", byCli});
+    ASSERT_TRUE(cli.waitForFinished(30000) && cli.exitCode() == 0);
+    EXPECT_EQ(ReadBytes(target), ReadBytes(byCli));
+    EXPECT_NE(ReadBytes(target), original);
 }
 
 }  // namespace

@@ -4,126 +4,159 @@
 
 #include <gtest/gtest.h>
 
-#include <QMessageBox>
-#include <QObject>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QWidget>
-#include <cstdint>
+#include <QtTest>
+#include <QtWidgets>
 #include <deque>
-#include <functional>
+#include <fstream>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "track/TrackModel.h"
+#include "track/TrackIo.h"
 #include "ui/frmMain.h"
+
+// Texts in failure messages as text rather than bytes.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace railgrace::test {
 
-// Answers the modal windows that an action opens, one handler per window in the order they
-// appear. A window that no handler is left for, or one still open after the time limit, is
-// closed and reported, so that an action can never wait for a person.
-class ModalScript {
-public:
-    using Handler = std::function<void(QWidget*)>;
+using Handler = std::function<void(QWidget*)>;
 
-    explicit ModalScript(std::vector<Handler> handlers, int timeLimitMs = 10000);
-
-    // Runs action, which may block in modal windows, and answers them meanwhile.
-    void Run(const std::function<void()>& action);
-
-    int Answered() const { return answered; }
-    const QStringList& Problems() const { return problems; }
-
-private:
-    void Poll();
-    void CloseUnexpected(QWidget* modal, const QString& why);
-
-    // Owns the pending polls, so that none outlives the script.
-    QObject pollContext;
-    std::deque<Handler> handlers;
-    int timeLimitMs;
-    int answered = 0;
+// Runs action, which may block in modal windows, and answers each modal window that appears
+// with the next handler. A window that no handler is left for, or one still open after ten
+// seconds, is rejected and reported, so that an action can never wait for a person.
+inline void Answer(const std::function<void()>& action, const std::vector<Handler>& handlers) {
+    std::size_t next = 0;
     QStringList problems;
-    bool running = false;
-    qint64 startedMs = 0;
-    QWidget* seen = nullptr;     // the modal window of the last poll
-    QWidget* handled = nullptr;  // the modal window answered last
+    QElapsedTimer clock;
+    clock.start();
+    QWidget* previous = nullptr;
+    QObject pending;  // owns the armed timer, so that none outlives this call
+    std::function<void()> poll = [&] {
+        // Armed before answering: an answer may block in a nested modal window (a confirmation
+        // inside a file dialog), which needs answering too.
+        QTimer::singleShot(10, &pending, poll);
+        // A window is answered once it has been the active modal window for two polls in a
+        // row: a file dialog just shown is not ready for typing.
+        QWidget* modal = QApplication::activeModalWidget();
+        const bool settled = modal == previous;
+        previous = modal;
+        if (modal == nullptr || !modal->isVisible() || !settled) return;
+        if (next == handlers.size() || clock.elapsed() > 10000) {
+            problems.append(QStringLiteral("unanswered window \"%1\"").arg(modal->windowTitle()));
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+            return;
+        }
+        handlers[next++](modal);
+    };
+    QTimer::singleShot(10, &pending, poll);
+    action();
+    if (next < handlers.size()) problems.append(QStringLiteral("expected windows never appeared"));
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+}
+
+// Clicks a button as a person would and answers the modal windows its command opens.
+inline void Click(QWidget* button, const std::vector<Handler>& handlers = {}) {
+    Answer([button] { QTest::mouseClick(button, Qt::LeftButton); }, handlers);
+}
+
+// Records a message box's title and text into seen and presses its button `button`.
+inline Handler Press(QStringList& seen, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    return [&seen, button](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_TRUE(box != nullptr && box->button(button) != nullptr) << "no such message box";
+        seen = {box->windowTitle(), box->text()};
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    };
+}
+
+// Records a file dialog (caption, file types, name field) into seen, types name into its
+// name field and presses Open or Save; an empty name presses Cancel.
+inline Handler Type(QStringList& seen, const QString& name) {
+    return [&seen, name](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        auto* field = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* buttons = modal->findChild<QDialogButtonBox*>();
+        ASSERT_TRUE(dialog && field && buttons) << "expected a file dialog";
+        seen = {dialog->windowTitle(), dialog->nameFilters().join(u';'), field->text()};
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, name);
+        const bool save = dialog->acceptMode() == QFileDialog::AcceptSave;
+        const auto accept = save ? QDialogButtonBox::Save : QDialogButtonBox::Open;
+        QTest::mouseClick(buttons->button(name.isEmpty() ? QDialogButtonBox::Cancel : accept),
+                          Qt::LeftButton);
+    };
+}
+
+// File dialogs that record their calls and give the queued answers: a path confirms that path,
+// nullopt cancels.
+struct FakeDialogs {
+    std::deque<std::optional<QString>> answers;
+    std::vector<QStringList> opens;
+    std::vector<QStringList> saves;
+
+    // The arguments of a call as text, so that calls compare and print as lists.
+    static QString Arg(QWidget* window) { return QString::number(quintptr(window), 16); }
+    static QString Arg(const auto& value) { return QVariant(value).toString(); }
+
+    auto Fake(std::vector<QStringList>& calls) {
+        return [this, &calls](QString& fileName, QString& fileTitle, auto&&... rest) {
+            calls.push_back({fileName, fileTitle, Arg(rest)...});
+            if (answers.empty()) ADD_FAILURE() << "an unexpected file dialog";
+            const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
+            if (!answers.empty()) answers.pop_front();
+            fileName = answer.value_or(QString());
+            fileTitle = answer ? QFileInfo(*answer).fileName() : QString();
+            return answer.has_value();
+        };
+    }
+    FileDialogs Functions() { return {Fake(opens), Fake(saves)}; }
 };
 
-// What a message box showed before a handler dismissed it.
-struct BoxSeen {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
+inline std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
-// A handler that records a message box and presses its button `button`.
-ModalScript::Handler PressInBox(BoxSeen& seen,
-                                QMessageBox::StandardButton button = QMessageBox::Ok);
+inline std::vector<std::uint8_t> ReadBytes(const QString& path) {
+    std::ifstream in(Native(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
-// One call of a fake dialog, with the arguments as the window passed them.
-struct DialogCall {
-    QString fileName;
-    QString fileTitle;
-    bool fileMustExist = false;    // open only
-    bool readOnly = false;         // open only
-    bool hideReadOnly = false;     // open only
-    bool overwritePrompt = false;  // save only
-    QString filter;
-    int filterIndex = 0;
-    QString initialDir;
-    QString title;
-    QString defaultExt;
-    QWidget* ownerWindow = nullptr;
-    std::int32_t flags = -1;
-};
+// The bytes a save of model writes, by the track module alone.
+inline std::vector<std::uint8_t> Bytes(TrackModel model) {
+    return SerializeTrack(model);
+}
 
-// File dialogs that answer from a list: a path confirms that path, nothing cancels.
-class FakeDialogs {
-public:
-    std::deque<std::optional<QString>> openAnswers;
-    std::deque<std::optional<QString>> saveAnswers;
-    std::vector<DialogCall> openCalls;
-    std::vector<DialogCall> saveCalls;
+inline TrackModel LoadedModel(const QString& path) {
+    TrackModel model;
+    EXPECT_TRUE(LoadTrack(model, Native(path)));
+    return model;
+}
 
-    FileDialogs Functions();
+// The message of the error that action raises; empty when it raises none.
+inline QString ErrorMessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
 
-private:
-    bool Answer(std::deque<std::optional<QString>>& answers, QString& fileName, QString& fileTitle,
-                std::int32_t& flags);
-};
-
-// A temporary folder for track files.
-class TrackFolder {
-public:
-    TrackFolder();
-
-    QString Path(const QString& name) const;
-    // A copy of the sample track under name.
-    QString CopySample(const QString& name) const;
-    // Writes model as a track file under name (which should end in ".svtrack").
-    QString Save(TrackModel model, const QString& name) const;
-    // Writes bytes under name.
-    QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) const;
-
-private:
+struct TrackFolder {
     QTemporaryDir dir;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
+        std::ofstream(Native(Path(name)), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return Path(name);
+    }
+    QString CopySample(const QString& name) const {
+        return Write(name, ReadBytes(QStringLiteral(RAILGRACE_SAMPLE)));
+    }
 };
-
-std::string Native(const QString& path);
-std::vector<std::uint8_t> ReadBytes(const QString& path);
-
-// The track at path, as an independent load gives it.
-TrackModel LoadedModel(const QString& path);
-
-// The message of the error that action raises, or an empty text when it raises none.
-QString ErrorMessageOf(const std::function<void()>& action);
-
-// Clicks a button as a person would, answering any modal windows its command opens.
-void Click(QWidget* button, ModalScript& script);
-void Click(QWidget* button);
 
 }  // namespace railgrace::test
