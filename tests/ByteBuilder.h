@@ -298,7 +298,7 @@ inline Chunk MakeChunk(std::string tag, Bytes content, std::vector<Chunk> childr
 inline std::int32_t StoredSize(const Chunk& c) {
     if (c.size) return *c.size;
     auto total = static_cast<std::int64_t>(c.content.size()) - c.sizeShortBy;
-    for (const Chunk& child : c.children) total += StoredSize(child) + 12;
+    for (const Chunk& child : c.children) total += std::int64_t{StoredSize(child)} + 12;
     return static_cast<std::int32_t>(total);
 }
 

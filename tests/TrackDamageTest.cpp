@@ -108,7 +108,7 @@ protected:
         EXPECT_EQ(model, RichModel());
     }
 
-    static inline rlimit saved_{};
+    [[maybe_unused]] static inline rlimit saved_{};
 };
 
 TEST_F(TrackDamage, FileEndingInsideEachChunkKind) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "track/Errors.h"
+#include "track/FileCalls.h"
 
 namespace railgrace {
 namespace {
@@ -46,25 +47,34 @@ mode_t NewFileMode(const std::string& target) {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros) {
-    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros,
+                                        std::size_t maxBytes) {
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer forever.
+    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) Fail("read", path, errno);
     struct stat info {};
     if (::fstat(file.fd, &info) != 0) Fail("read", path, errno);
     if (S_ISDIR(info.st_mode)) Fail("read", path, EISDIR);
+    // A device or a pipe could give bytes without end.
+    if (!S_ISREG(info.st_mode)) {
+        throw FileError("Cannot read " + path + ": it is not a regular file.");
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > maxBytes) {
+        throw FileError("Cannot read " + path + ": it holds " + std::to_string(size) +
+                        " bytes, more than the " + std::to_string(maxBytes) +
+                        " that a track file can hold.");
+    }
 
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size) + extraZeros);
+    // A file that shrinks while it is read ends early; one that grows is read as it was.
+    std::vector<std::uint8_t> bytes(size + extraZeros);
     std::size_t filled = 0;
-    for (;;) {
-        if (filled + extraZeros == bytes.size()) bytes.resize(bytes.size() * 2 + 4096);
-        const ssize_t got =
-            ::read(file.fd, bytes.data() + filled, bytes.size() - extraZeros - filled);
+    while (filled < size) {
+        const ssize_t got = ::read(file.fd, bytes.data() + filled, size - filled);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) Fail("read", path, errno);
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
-        // A regular file that is as long as it said is complete: no extra call to see its end.
-        if (filled == static_cast<std::size_t>(info.st_size) && S_ISREG(info.st_mode)) break;
     }
     bytes.resize(filled);
     bytes.resize(filled + extraZeros, 0);
@@ -72,6 +82,11 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t ext
 }
 
 void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    ReplaceFile(path, bytes, FileCalls{});
+}
+
+void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                 const FileCalls& calls) {
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
@@ -82,23 +97,25 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     std::string pattern = (folder / hidden).string();
 
     TemporaryFile temporary;
-    FileHandle file{::mkstemp(pattern.data())};
+    FileHandle file{calls.makeTemporary(pattern.data())};
     if (file.fd < 0) Fail("save", path, errno);
     temporary.path = pattern;
 
     if (::fchmod(file.fd, NewFileMode(path)) != 0) Fail("save", path, errno);
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t put = ::write(file.fd, bytes.data() + written, bytes.size() - written);
+        const ssize_t put = calls.write(file.fd, bytes.data() + written, bytes.size() - written);
         if (put < 0 && errno == EINTR) continue;
         if (put < 0) Fail("save", path, errno);
+        // A write that takes nothing would be asked again forever; a full disk is all it can mean.
+        if (put == 0) Fail("save", path, ENOSPC);
         written += static_cast<std::size_t>(put);
     }
-    if (::fsync(file.fd) != 0) Fail("save", path, errno);
+    if (calls.flush(file.fd) != 0) Fail("save", path, errno);
     const int fd = file.fd;
     file.fd = -1;
-    if (::close(fd) != 0) Fail("save", path, errno);
-    if (::rename(temporary.path.c_str(), path.c_str()) != 0) Fail("save", path, errno);
+    if (calls.close(fd) != 0) Fail("save", path, errno);
+    if (calls.rename(temporary.path.c_str(), path.c_str()) != 0) Fail("save", path, errno);
     temporary.kept = true;
 }
 

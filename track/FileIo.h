@@ -8,8 +8,10 @@
 
 namespace railgrace {
 
-// The file's bytes followed by extra zero bytes, read in one piece. Throws FileError.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros);
+// The bytes of the regular file at path followed by extra zero bytes, read in one piece. Throws
+// FileError when the file cannot be read, is no regular file, or holds more than maxBytes.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros,
+                                        std::size_t maxBytes);
 
 // Writes bytes to a temporary file in path's folder, flushes it to disk and renames it over
 // path. On any failure the temporary file is removed, an existing file at path is left as it

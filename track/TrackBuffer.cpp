@@ -23,8 +23,16 @@ std::string CodePoint(char32_t c) {
 
 std::string TrackBuffer::ReadTag() {
     const std::uint8_t* at = Take(4);
-    std::string tag(at, at + 4);
-    for (char& c : tag) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string tag;
+    for (const std::uint8_t byte : std::span(at, 4)) {
+        if (byte >= 0x20 && byte < 0x7F) {
+            tag += static_cast<char>(std::toupper(byte));
+        } else {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(byte));
+            tag += code;
+        }
+    }
     return tag;
 }
 

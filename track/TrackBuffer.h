@@ -45,6 +45,8 @@ public:
     float ReadFloat() { return std::bit_cast<float>(Load32(Take(4))); }
     // The first byte is not looked at.
     UInt24 ReadUInt24() { return static_cast<UInt24>(Load32(Take(4)) & 0xFFFFFFu); }
+    // Upper-cased. Tags end up in messages and listings, so a byte that is not printable comes
+    // as its number ("\x00"), and no such tag can equal a known one.
     std::string ReadTag();
     // length <= 0 gives the empty text and reads nothing; callers for whom a negative length
     // is damage check it first.

@@ -234,7 +234,7 @@ bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry
     }
     TrackBuffer buffer;
     buffer.fileName = BaseName(path);
-    buffer.bytes = ReadWholeFile(path, 1);
+    buffer.bytes = ReadWholeFile(path, 1, kMaxTrackFileBytes);
     return ParseImage(model, buffer, walk);
 }
 

@@ -20,14 +20,18 @@ struct WalkEntry {
     bool skipped = false;         // an unknown kind, stepped over by its size
 };
 
+// The longest track file: the root's 32-bit size and the 16 bytes its frame and INFO add to it.
+inline constexpr std::size_t kMaxTrackFileBytes = 2147483647u + 16u;
+
 // Whether name ends in ".svtrack", in any letter case: the one extension a track file may have.
 bool HasTrackExtension(const std::string& name);
 
 // Loads the track file at path into model. Returns false, leaving model untouched, when the
 // name is empty, names no file, does not end in ".svtrack" (any letter case), or when the
-// file does not begin with the tag "SKYV". Throws FileError when the file cannot be read and
-// FormatError when its content is damaged; model is then untouched as well. When walk is given
-// it receives the chunks in the order the loader met them.
+// file does not begin with the tag "SKYV". Throws FileError when the file cannot be read, is no
+// regular file or is longer than kMaxTrackFileBytes, and FormatError when its content is
+// damaged; model is then untouched as well. When walk is given it receives the chunks in the
+// order the loader met them.
 bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk = nullptr);
 
 // Parses a whole file image. name is the file's name for error messages. Returns false when
