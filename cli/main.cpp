@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cli/Inspect.h"
+#include "cli/Report.h"
+#include "cli/Svg.h"
 #include "smooth/Smooth.h"
 #include "track/Errors.h"
 #include "track/TrackIo.h"
@@ -72,6 +74,31 @@ int Inspect(const std::string& in, bool json) {
     return kDone;
 }
 
+struct ReportRequest {
+    bool smooth = false;
+    int passes = 1;
+    bool json = false;
+    std::string svg;
+};
+
+// Nothing is saved; a smoothing fault still shows the figures before smoothing.
+int Report(const std::string& in, const ReportRequest& request) {
+    TrackModel model;
+    if (!LoadOrExplain(model, in, nullptr)) return kRefused;
+    const TrackReport report = MakeReport(std::filesystem::path(in).filename().string(),
+                                          model.bezrRecords, request.smooth ? request.passes : 0);
+    if (!request.svg.empty()) WriteReportPicture(report, request.svg);
+    if (request.json) {
+        PrintReportJson(std::cout, report);
+    } else {
+        PrintReport(std::cout, report);
+        if (!request.svg.empty()) std::cout << "Drew the picture in " << request.svg << ".\n";
+    }
+    if (report.smoothError.empty()) return kDone;
+    std::cerr << report.smoothError << "\n";
+    return kSmoothFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +128,21 @@ int main(int argc, char** argv) {
     inspect->add_option("IN", in, "Track file to read")->required();
     inspect->add_flag("--json", json, "Write JSON instead of a table");
 
+    ReportRequest reportRequest;
+    CLI::App* report = app.add_subcommand(
+        "report", "Show how smoothly the path bends at each vertex, and what smoothing changes.");
+    report->add_option("IN", in, "Track file to read")->required();
+    CLI::Option* smoothFirst =
+        report->add_flag("--smooth", reportRequest.smooth,
+                         "Also show the figures after smoothing (nothing is saved)");
+    report->add_option("--passes", reportRequest.passes, "How many times --smooth smooths")
+        ->check(CLI::Range(1, 1000))
+        ->needs(smoothFirst);
+    report->add_flag("--json", reportRequest.json, "Write JSON instead of a table");
+    report->add_option(
+        "--svg", reportRequest.svg,
+        "Draw the path in plan and profile, with curvature combs, into this SVG file");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -117,6 +159,7 @@ int main(int argc, char** argv) {
     try {
         if (*smooth) return Smooth(in, out, passes);
         if (*resave) return Resave(in, out);
+        if (*report) return Report(in, reportRequest);
         return Inspect(in, json);
     } catch (const SmoothError& e) {
         std::cerr << e.what() << " Nothing was saved.\n";

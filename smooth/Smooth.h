@@ -1,7 +1,9 @@
 // "Smooth it!": makes the track's path bend smoothly from vertex to vertex.
 #pragma once
 
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "track/TrackModel.h"
 
@@ -30,5 +32,16 @@ struct SmoothSummary {
 // Runs one smoothing pass over model.bezrRecords, all or nothing: on success the vertices'
 // nine coordinates and auxFlagC change and nothing else; on SmoothError nothing changes.
 SmoothSummary SmoothTrack(TrackModel& model);
+
+// How the pass marks one vertex: at the end of a segment straight in space (inSpace, which
+// implies inPlan) or straight in plan only.
+struct StraightMark {
+    bool inSpace = false;
+    bool inPlan = false;
+};
+
+// The marks the pass would give each vertex, for reports; changes nothing. Throws SmoothError
+// where the pass would stop while marking, and for more than kMaxSmoothVertices vertices.
+std::vector<StraightMark> FindStraightVertices(std::span<const BezierVertex> vertices);
 
 }  // namespace railgrace

@@ -40,6 +40,9 @@ struct SmoothWork {
     std::array<Point3, kMaxSmoothVertices> newCp2{};
 };
 
+// Refuses a track longer than the working storage, before anything is touched.
+void CheckVertexLimit(std::size_t vertexCount);
+
 // Fills straight3d and straightPlan for the vertices; changes no vertex.
 void MarkStraightSegments(std::span<const BezierVertex> vertices, SmoothWork& work);
 

@@ -45,13 +45,17 @@ void ThrowVertexFault(const char* step, std::size_t vertex, const std::string& d
                       ": " + detail + ".");
 }
 
-SmoothSummary SmoothTrack(TrackModel& model) {
-    const std::vector<BezierVertex>& original = model.bezrRecords;
-    if (original.size() > static_cast<std::size_t>(kMaxSmoothVertices)) {
-        throw SmoothError("This track has " + std::to_string(original.size()) +
+void CheckVertexLimit(std::size_t vertexCount) {
+    if (vertexCount > static_cast<std::size_t>(kMaxSmoothVertices)) {
+        throw SmoothError("This track has " + std::to_string(vertexCount) +
                           " vertices; smoothing handles at most " +
                           std::to_string(kMaxSmoothVertices) + ".");
     }
+}
+
+SmoothSummary SmoothTrack(TrackModel& model) {
+    const std::vector<BezierVertex>& original = model.bezrRecords;
+    CheckVertexLimit(original.size());
 
     std::vector<BezierVertex> vertices = original;
     SmoothWork work{};
