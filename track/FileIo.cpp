@@ -10,6 +10,7 @@
 
 #include "track/Errors.h"
 #include "track/FileCalls.h"
+#include "track/LargePages.h"
 
 namespace railgrace {
 namespace {
@@ -67,7 +68,10 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t ext
     }
 
     // A file that shrinks while it is read ends early; one that grows is read as it was.
-    std::vector<std::uint8_t> bytes(size + extraZeros);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(size + extraZeros);
+    AdviseLargePages(bytes.data(), size + extraZeros);
+    bytes.resize(size + extraZeros);
     std::size_t filled = 0;
     while (filled < size) {
         const ssize_t got = ::read(file.fd, bytes.data() + filled, size - filled);

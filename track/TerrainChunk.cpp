@@ -2,6 +2,7 @@
 #include <string>
 
 #include "track/Chunks.h"
+#include "track/LargePages.h"
 
 namespace railgrace {
 namespace {
@@ -53,7 +54,11 @@ void ReadTerrainChunk(TrackBuffer& buffer, TrackModel& model) {
     model.terrainByte = buffer.ReadByte();
     buffer.Skip(15);
     CheckGrid(buffer, columns, rows);
-    std::vector<float> grid(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+    const std::size_t cells = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    std::vector<float> grid;
+    grid.reserve(cells);
+    AdviseLargePages(grid.data(), cells * sizeof(float));
+    grid.resize(cells);
     buffer.ReadFloats(grid);
     model.terrainGrid = std::move(grid);
     buffer.Skip(16);

@@ -7,6 +7,7 @@
 
 #include "track/Chunks.h"
 #include "track/FileIo.h"
+#include "track/LargePages.h"
 
 namespace railgrace {
 namespace {
@@ -242,6 +243,7 @@ std::vector<std::uint8_t> SerializeTrack(TrackModel& model) {
     TrackBuffer buffer;
     const std::size_t length = PrepareHeaders(model);
     buffer.bytes.reserve(length);
+    AdviseLargePages(buffer.bytes.data(), length);
     for (const ChunkWriter& chunk : kTreeInPreOrder) {
         buffer.chunkTag = chunk.tag;
         chunk.write(buffer, model);
