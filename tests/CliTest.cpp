@@ -1,15 +1,12 @@
 // railgrace-cli as a user or a script meets it: exit codes, one-line messages, the files written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "CliRun.h"
 #include "track/TrackIo.h"
 
 namespace {
@@ -18,50 +15,10 @@ namespace fs = std::filesystem;
 using railgrace::BezierVertex;
 using railgrace::TrackModel;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using railgrace::test::Outcome;
+using railgrace::test::Slurp;
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class Cli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("railgrace-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome Run(const std::string& args) {
-        const fs::path err = dir / "stderr.txt";
-        const std::string command = std::string(RAILGRACE_CLI) + " " + args + " 2>" + err.string();
-        Outcome outcome;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        char chunk[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, got);
-        const int status = ::pclose(pipe);
-        outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = Slurp(err);
-        return outcome;
-    }
-
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-    }
-
-    fs::path dir;
-};
+class Cli : public railgrace::test::CliFixture {};
 
 // One line on standard error, ending in a newline.
 void ExpectOneLine(const std::string& err) {

@@ -1,16 +1,12 @@
 // `railgrace-cli report` run as a user runs it: its JSON, its table, its exit codes, and its
 // picture as an XML parser reads it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "CliRun.h"
 #include "track/TrackIo.h"
 
 namespace railgrace {
@@ -19,43 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using test::Outcome;
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class Report : public ::testing::Test {
+class Report : public test::CliFixture {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("railgrace-report-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome Shell(const std::string& command) {
-        const fs::path err = dir / "stderr.txt";
-        Outcome outcome;
-        FILE* pipe = ::popen((command + " 2>" + err.string()).c_str(), "r");
-        char chunk[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, got);
-        const int status = ::pclose(pipe);
-        outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = Slurp(err);
-        return outcome;
-    }
-
-    Outcome Run(const std::string& args) { return Shell(std::string(RAILGRACE_CLI) + " " + args); }
-
     // What the XPath expression gives on the document at path, as xmllint prints it.
     std::string XPath(const std::string& path, const std::string& expression) {
         const Outcome o = Shell(std::string(RAILGRACE_XMLLINT) + " --xpath \"" + expression +
@@ -75,8 +38,6 @@ protected:
         EXPECT_EQ(o.err, "");
     }
 
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-
     // Three vertices on a level line; vertex 1's second control point lies on its position, so
     // marking and smoothing stop there.
     std::string KinkedTrack() {
@@ -92,8 +53,6 @@ protected:
         model.bezrRecords[1].cp2X = model.bezrRecords[1].posX;
         return SaveTrack(model, Path("kink.svtrack"));
     }
-
-    fs::path dir;
 };
 
 void ExpectOneLine(const std::string& err) {
