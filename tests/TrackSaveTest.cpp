@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ByteBuilder.h"
@@ -296,16 +297,22 @@ private:
     void (*previousHandler_)(int) = nullptr;
 };
 
+// A large grid goes to the file in pieces: a write may fail after some of them have landed.
 TEST_F(TrackSaveFiles, WriteThatFailsHalfwayLeavesTheExistingFileAsItWas) {
     const Bytes old(300, 0x77);
-    dir_.Write("hill.svtrack", old);
-    TrackModel model = RichModel();
-    {
-        const FileSizeLimit limit(1000);
-        EXPECT_THROW(SaveTrack(model, dir_ / "hill.svtrack"), FileError);
+    TrackModel large = RichModel();
+    large.terrainColumns = 1000;
+    large.terrainRows = 1000;
+    large.terrainGrid.assign(1000 * 1000, 2.5f);
+    for (auto [model, limit] : {std::pair{RichModel(), 1000}, std::pair{large, 2'500'000}}) {
+        dir_.Write("hill.svtrack", old);
+        {
+            const FileSizeLimit fileLimit(static_cast<rlim_t>(limit));
+            EXPECT_THROW(SaveTrack(model, dir_ / "hill.svtrack"), FileError);
+        }
+        EXPECT_EQ(ReadFile(dir_ / "hill.svtrack"), old);
+        EXPECT_EQ(dir_.Names(), std::vector<std::string>{"hill.svtrack"});
     }
-    EXPECT_EQ(ReadFile(dir_ / "hill.svtrack"), old);
-    EXPECT_EQ(dir_.Names(), std::vector<std::string>{"hill.svtrack"});
 }
 
 TEST_F(TrackSaveFiles, TargetThatIsAFolderIsLeftAsItWas) {

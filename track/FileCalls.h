@@ -1,15 +1,10 @@
-// The system calls through which ReplaceFile writes a file. Tests hand in calls that fail as a
-// full or failing disk would; everything else uses ReplaceFile of FileIo.h, which takes the
-// system's own.
+// The system calls through which a file is replaced. Tests hand in calls that fail as a full or
+// failing disk would; everything else takes the system's own, the defaults.
 #pragma once
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
-
-#include <cstdint>
-#include <span>
-#include <string>
 
 namespace railgrace {
 
@@ -20,8 +15,5 @@ struct FileCalls {
     int (*close)(int fd) = ::close;
     int (*rename)(const char* from, const char* to) = ::rename;
 };
-
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls);
 
 }  // namespace railgrace

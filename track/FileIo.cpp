@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "track/Errors.h"
-#include "track/FileCalls.h"
 #include "track/LargePages.h"
 
 namespace railgrace {
@@ -24,15 +24,6 @@ struct FileHandle {
     int fd = -1;
     ~FileHandle() {
         if (fd >= 0) ::close(fd);
-    }
-};
-
-// Removes the temporary file unless the rename has made it the target.
-struct TemporaryFile {
-    std::string path;
-    bool kept = false;
-    ~TemporaryFile() {
-        if (!kept && !path.empty()) ::unlink(path.c_str());
     }
 };
 
@@ -85,13 +76,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t ext
     return bytes;
 }
 
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    ReplaceFile(path, bytes, FileCalls{});
-}
-
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls) {
-    const std::filesystem::path target(path);
+FileReplacement::FileReplacement(std::string path, const FileCalls& calls)
+    : path_(std::move(path)), calls_(calls) {
+    const std::filesystem::path target(path_);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     // Hidden, beside the target, so that the rename stays within one file system.
@@ -99,28 +86,65 @@ void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
     hidden += target.filename().string();
     hidden += ".XXXXXX";
     std::string pattern = (folder / hidden).string();
-
-    TemporaryFile temporary;
-    FileHandle file{calls.makeTemporary(pattern.data())};
-    if (file.fd < 0) Fail("save", path, errno);
-    temporary.path = pattern;
-
-    if (::fchmod(file.fd, NewFileMode(path)) != 0) Fail("save", path, errno);
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t put = calls.write(file.fd, bytes.data() + written, bytes.size() - written);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) Fail("save", path, errno);
-        // A write that takes nothing would be asked again forever; a full disk is all it can mean.
-        if (put == 0) Fail("save", path, ENOSPC);
-        written += static_cast<std::size_t>(put);
+    fd_ = calls_.makeTemporary(pattern.data());
+    if (fd_ < 0) Fail(errno);
+    temporary_ = std::move(pattern);
+    if (::fchmod(fd_, NewFileMode(path_)) != 0) {
+        // No destructor runs for a constructor that throws.
+        const int error = errno;
+        Discard();
+        Fail(error);
     }
-    if (calls.flush(file.fd) != 0) Fail("save", path, errno);
-    const int fd = file.fd;
-    file.fd = -1;
-    if (calls.close(fd) != 0) Fail("save", path, errno);
-    if (calls.rename(temporary.path.c_str(), path.c_str()) != 0) Fail("save", path, errno);
-    temporary.kept = true;
+}
+
+FileReplacement::~FileReplacement() {
+    Discard();
+}
+
+void FileReplacement::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+void FileReplacement::Fail(int error) const {
+    throw FileError("Cannot save " + path_ + ": " + std::strerror(error) + ".");
+}
+
+// Pieces of a megabyte: one write of a whole large image is several times slower here than
+// the same bytes in pieces, and each piece is handed to the disk as soon as it is written, so
+// that the flush in Commit finds little left to do.
+void FileReplacement::Write(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    while (!bytes.empty()) {
+        const ssize_t put = calls_.write(fd_, bytes.data(), std::min(bytes.size(), kPiece));
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) Fail(errno);
+        // A write that takes nothing would be asked again forever; a full disk is all it can mean.
+        if (put == 0) Fail(ENOSPC);
+#if defined(__linux__)
+        ::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(put),
+                          SYNC_FILE_RANGE_WRITE);
+#endif
+        written_ += static_cast<std::uint64_t>(put);
+        bytes = bytes.subspan(static_cast<std::size_t>(put));
+    }
+}
+
+void FileReplacement::Commit() {
+    if (calls_.flush(fd_) != 0) Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (calls_.close(fd) != 0) Fail(errno);
+    if (calls_.rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
+    committed_ = true;
+}
+
+void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                 const FileCalls& calls) {
+    FileReplacement file(path, calls);
+    file.Write(bytes);
+    file.Commit();
 }
 
 }  // namespace railgrace

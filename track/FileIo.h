@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "track/FileCalls.h"
+
 namespace railgrace {
 
 // The bytes of the regular file at path followed by extra zero bytes, read in one piece. Throws
@@ -13,9 +15,35 @@ namespace railgrace {
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros,
                                         std::size_t maxBytes);
 
-// Writes bytes to a temporary file in path's folder, flushes it to disk and renames it over
-// path. On any failure the temporary file is removed, an existing file at path is left as it
-// was, and FileError is thrown.
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// A file that replaces the one at path once it is complete. Its bytes go to a temporary file in
+// path's folder, written in the order given; Commit flushes it to disk and renames it over path.
+// Until then path is left as it was, and a replacement that ends without Commit, by an error or
+// otherwise, removes its temporary file. Failures throw FileError naming path.
+class FileReplacement {
+public:
+    explicit FileReplacement(std::string path, const FileCalls& calls = {});
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    void Write(std::span<const std::uint8_t> bytes);
+    void Commit();
+
+private:
+    // Closes and removes the temporary file unless it has become path.
+    void Discard();
+    [[noreturn]] void Fail(int error) const;
+
+    std::string path_;
+    FileCalls calls_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::uint64_t written_ = 0;
+    bool committed_ = false;
+};
+
+// Replaces the file at path with bytes, as FileReplacement does.
+void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                 const FileCalls& calls = {});
 
 }  // namespace railgrace

@@ -58,8 +58,7 @@ void ReadTerrainChunk(TrackBuffer& buffer, TrackModel& model) {
     std::vector<float> grid;
     grid.reserve(cells);
     AdviseLargePages(grid.data(), cells * sizeof(float));
-    grid.resize(cells);
-    buffer.ReadFloats(grid);
+    buffer.ReadFloats(grid, cells);
     model.terrainGrid = std::move(grid);
     buffer.Skip(16);
     model.teraHeader.childCount = buffer.ReadInt32();

@@ -48,11 +48,17 @@ Text TrackBuffer::ReadText(std::int32_t length) {
     return text;
 }
 
-void TrackBuffer::ReadFloats(std::span<float> values) {
-    const std::uint8_t* at = Take(values.size() * 4);
-    for (float& value : values) {
-        value = std::bit_cast<float>(Load32(at));
-        at += 4;
+// Through a small block that stays in the cache: the values go into values once, unlike a
+// resize that would first fill them with zeros.
+void TrackBuffer::ReadFloats(std::vector<float>& values, std::size_t count) {
+    const std::uint8_t* at = Take(count * 4);
+    float block[1024];
+    while (count > 0) {
+        const std::size_t n = std::min(count, std::size(block));
+        for (std::size_t i = 0; i < n; ++i) block[i] = std::bit_cast<float>(Load32(at + 4 * i));
+        values.insert(values.end(), block, block + n);
+        at += 4 * n;
+        count -= n;
     }
 }
 
@@ -97,17 +103,31 @@ void TrackBuffer::WriteText(const Text& text) {
     }
 }
 
+void TrackBuffer::Drain() {
+    if (drain) {
+        drain(bytes);
+        bytes.clear();
+    }
+}
+
+// In pieces of a megabyte, each handed over as soon as it is written when drain is set.
 void TrackBuffer::WriteFloats(std::span<const float> values) {
-    std::size_t at = bytes.size();
-    bytes.resize(at + values.size() * 4);
-    std::uint8_t* out = bytes.data() + at;
-    for (float value : values) {
-        const auto bits = std::bit_cast<std::uint32_t>(value);
-        out[0] = static_cast<std::uint8_t>(bits >> 24);
-        out[1] = static_cast<std::uint8_t>(bits >> 16);
-        out[2] = static_cast<std::uint8_t>(bits >> 8);
-        out[3] = static_cast<std::uint8_t>(bits);
-        out += 4;
+    constexpr std::size_t kPieceFloats = std::size_t{1} << 18;
+    while (!values.empty()) {
+        const std::size_t n = std::min(values.size(), kPieceFloats);
+        const std::size_t at = bytes.size();
+        bytes.resize(at + n * 4);
+        std::uint8_t* out = bytes.data() + at;
+        for (const float value : values.first(n)) {
+            const auto bits = std::bit_cast<std::uint32_t>(value);
+            out[0] = static_cast<std::uint8_t>(bits >> 24);
+            out[1] = static_cast<std::uint8_t>(bits >> 16);
+            out[2] = static_cast<std::uint8_t>(bits >> 8);
+            out[3] = static_cast<std::uint8_t>(bits);
+            out += 4;
+        }
+        values = values.subspan(n);
+        Drain();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,7 +52,8 @@ public:
     // length <= 0 gives the empty text and reads nothing; callers for whom a negative length
     // is damage check it first.
     Text ReadText(std::int32_t length);
-    void ReadFloats(std::span<float> values);
+    // Appends count floats to values.
+    void ReadFloats(std::vector<float>& values, std::size_t count);
     void Skip(std::size_t count) { cursor += count; }
 
     // Bytes from the cursor to the end of the image; 0 when the cursor is past it.
@@ -64,6 +66,12 @@ public:
     [[noreturn]] void Fail(const std::string& what) const;
 
     // Writing -------------------------------------------------------------------------------
+
+    // When set, long runs of floats are handed over in pieces as they are written (the saver
+    // passes them on to the file), so that a large image is never held whole. Drain hands
+    // over everything written so far and empties the image.
+    std::function<void(std::span<const std::uint8_t>)> drain;
+    void Drain();
 
     void WriteByte(std::uint8_t value) { bytes.push_back(value); }
     void WriteFlag(bool value) { WriteByte(value ? 0xFF : 0x00); }

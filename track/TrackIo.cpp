@@ -208,6 +208,17 @@ const ChunkWriter kTreeInPreOrder[] = {
     {"SCOB", WriteSceneryObjectChunk},
 };
 
+void WriteTree(TrackBuffer& buffer, const TrackModel& model) {
+    for (const ChunkWriter& chunk : kTreeInPreOrder) {
+        buffer.chunkTag = chunk.tag;
+        chunk.write(buffer, model);
+    }
+    if (model.terrainPresent) {
+        buffer.chunkTag = "TERA";
+        WriteTerrainChunk(buffer, model);
+    }
+}
+
 }  // namespace
 
 bool HasTrackExtension(const std::string& name) {
@@ -244,14 +255,7 @@ std::vector<std::uint8_t> SerializeTrack(TrackModel& model) {
     const std::size_t length = PrepareHeaders(model);
     buffer.bytes.reserve(length);
     AdviseLargePages(buffer.bytes.data(), length);
-    for (const ChunkWriter& chunk : kTreeInPreOrder) {
-        buffer.chunkTag = chunk.tag;
-        chunk.write(buffer, model);
-    }
-    if (model.terrainPresent) {
-        buffer.chunkTag = "TERA";
-        WriteTerrainChunk(buffer, model);
-    }
+    WriteTree(buffer, model);
     return std::move(buffer.bytes);
 }
 
@@ -259,10 +263,16 @@ std::string TrackFileName(const std::string& path) {
     return HasTrackExtension(path) ? path : path + std::string(kExtension);
 }
 
+// The image goes to the file as it is written, so that a large terrain grid is never held twice.
 std::string SaveTrack(TrackModel& model, const std::string& path) {
-    const std::vector<std::uint8_t> image = SerializeTrack(model);
+    PrepareHeaders(model);
     const std::string name = TrackFileName(path);
-    ReplaceFile(name, image);
+    FileReplacement file(name);
+    TrackBuffer buffer;
+    buffer.drain = [&file](std::span<const std::uint8_t> bytes) { file.Write(bytes); };
+    WriteTree(buffer, model);
+    buffer.Drain();
+    file.Commit();
     return name;
 }
 
