@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "ByteBuilder.h"
 #include "track/Errors.h"
+#include "track/TrackBuffer.h"
 #include "track/TrackIo.h"
 
 // Every allocation of this program goes through here, so a test can see how much memory a load
@@ -272,6 +274,94 @@ TEST_F(HostileFile, TooLongFilesAndPipesAreRefusedBeforeReading) {
     }
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"huge.svtrack", "pipe.svtrack"}));
     EXPECT_EQ(std::filesystem::file_size(huge), kMaxTrackFileBytes + 1);
+}
+
+// A file is read piece by piece as the loader reaches its parts, so another program may shorten
+// it in between. The reading then ends where the file now ends, with the one zero byte behind
+// it as always, and fails like any file cut short.
+class ShrinkingFile {
+public:
+    // A file of size bytes 0, 1, 2, ... that holds only its first shrunkSize after its first read.
+    ShrinkingFile(std::size_t size, std::size_t shrunkSize)
+        : bytes_(size), shrunkSize_(shrunkSize) {
+        for (std::size_t i = 0; i < size; ++i) bytes_[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    }
+    FetchBytes Fetch() {
+        return [this](std::uint8_t* into, std::size_t from, std::size_t count) {
+            const std::size_t end =
+                std::min(from + count, reads_++ == 0 ? bytes_.size() : shrunkSize_);
+            const std::size_t got = from < end ? end - from : 0;
+            std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(from), got, into);
+            return got;
+        };
+    }
+    std::uint32_t Int32At(std::size_t at, std::size_t fileSize) const {
+        std::uint32_t value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value << 8 | (i < fileSize ? bytes_[i] : 0);
+        return value;
+    }
+    std::size_t reads() const { return static_cast<std::size_t>(reads_); }
+
+private:
+    Bytes bytes_;
+    std::size_t shrunkSize_;
+    int reads_ = 0;
+};
+
+TEST(ShrinkingFile, ReadingEndsWhereTheFileNowEnds) {
+    constexpr std::size_t kSize = 3 << 20;  // more than one piece
+    constexpr std::size_t kShrunk = (2 << 20) + 2;
+    // Fields: read up to the new end, the extra zero behind it, then the end.
+    {
+        ShrinkingFile file(kSize, kShrunk);
+        TrackBuffer buffer;
+        buffer.fileName = "hill.svtrack";
+        buffer.chunkTag = "TERA";
+        buffer.BeginReading(kSize, 1, file.Fetch());
+        EXPECT_EQ(static_cast<std::uint32_t>(buffer.ReadInt32()), file.Int32At(0, kSize));
+        buffer.Skip(kShrunk - 3 - 4);
+        EXPECT_EQ(static_cast<std::uint32_t>(buffer.ReadInt32()),
+                  file.Int32At(kShrunk - 3, kShrunk));
+        EXPECT_EQ(buffer.Remaining(), 0u);
+        EXPECT_THROW(buffer.ReadByte(), FormatError);
+        EXPECT_EQ(file.reads(), 2u);
+    }
+    // Floats: those that were read stay as they were; the run that goes past the end fails.
+    {
+        ShrinkingFile file(kSize, kShrunk);
+        TrackBuffer buffer;
+        buffer.fileName = "hill.svtrack";
+        buffer.BeginReading(kSize, 1, file.Fetch());
+        std::vector<float> values;
+        buffer.ReadFloats(values, 1000);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(values[999]), file.Int32At(3996, kSize));
+        try {
+            buffer.ReadFloats(values, (kSize - 4000) / 4);
+            ADD_FAILURE() << "no error";
+        } catch (const FormatError& e) {
+            EXPECT_STREQ(e.what(),
+                         "hill.svtrack:  chunk at byte 0: the file ends inside the chunk.");
+        }
+    }
+}
+
+// A run of floats longer than a piece, of which the last byte is the zero behind the file.
+TEST(ShrinkingFile, FloatsOverManyPiecesUpToTheExtraZero) {
+    constexpr std::size_t kSize = (3 << 20) + 3;
+    ShrinkingFile file(kSize, kSize);
+    TrackBuffer buffer;
+    buffer.BeginReading(kSize, 1, file.Fetch());
+    EXPECT_EQ(buffer.ReadInt32(), static_cast<std::int32_t>(file.Int32At(0, kSize)));
+    std::vector<float> values;
+    buffer.ReadFloats(values, (kSize - 3) / 4);
+    ASSERT_EQ(values.size(), (kSize - 3) / 4);
+    for (std::size_t i = 0; i < values.size(); i += 4099) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(values[i]), file.Int32At(4 + 4 * i, kSize)) << i;
+    }
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(values.back()), file.Int32At(kSize - 3, kSize));
+    EXPECT_EQ(buffer.Remaining(), 0u);
+    EXPECT_GT(file.reads(), 3u);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "track/Errors.h"
-#include "track/LargePages.h"
 
 namespace railgrace {
 namespace {
@@ -18,14 +17,6 @@ namespace {
 [[noreturn]] void Fail(const std::string& doing, const std::string& path, int error) {
     throw FileError("Cannot " + doing + " " + path + ": " + std::strerror(error) + ".");
 }
-
-// Closes the descriptor when it goes out of scope.
-struct FileHandle {
-    int fd = -1;
-    ~FileHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 mode_t NewFileMode(const std::string& target) {
     struct stat existing {};
@@ -39,41 +30,40 @@ mode_t NewFileMode(const std::string& target) {
 
 }  // namespace
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros,
-                                        std::size_t maxBytes) {
+FileReader::FileReader(std::string path, std::size_t maxBytes) : path_(std::move(path)) {
     // Without O_NONBLOCK, opening a named pipe would wait for a writer forever.
-    FileHandle file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (file.fd < 0) Fail("read", path, errno);
+    file_.fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file_.fd < 0) Fail("read", path_, errno);
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0) Fail("read", path, errno);
-    if (S_ISDIR(info.st_mode)) Fail("read", path, EISDIR);
+    if (::fstat(file_.fd, &info) != 0) Fail("read", path_, errno);
+    if (S_ISDIR(info.st_mode)) Fail("read", path_, EISDIR);
     // A device or a pipe could give bytes without end.
     if (!S_ISREG(info.st_mode)) {
-        throw FileError("Cannot read " + path + ": it is not a regular file.");
+        throw FileError("Cannot read " + path_ + ": it is not a regular file.");
     }
-    const auto size = static_cast<std::size_t>(info.st_size);
-    if (size > maxBytes) {
-        throw FileError("Cannot read " + path + ": it holds " + std::to_string(size) +
+    size_ = static_cast<std::size_t>(info.st_size);
+    if (size_ > maxBytes) {
+        throw FileError("Cannot read " + path_ + ": it holds " + std::to_string(size_) +
                         " bytes, more than the " + std::to_string(maxBytes) +
                         " that a track file can hold.");
     }
+}
 
-    // A file that shrinks while it is read ends early; one that grows is read as it was.
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(size + extraZeros);
-    AdviseLargePages(bytes.data(), size + extraZeros);
-    bytes.resize(size + extraZeros);
+FileReader::Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
+
+std::size_t FileReader::ReadAt(std::uint8_t* into, std::size_t offset, std::size_t count) {
     std::size_t filled = 0;
-    while (filled < size) {
-        const ssize_t got = ::read(file.fd, bytes.data() + filled, size - filled);
+    while (filled < count) {
+        const ssize_t got =
+            ::pread(file_.fd, into + filled, count - filled, static_cast<off_t>(offset + filled));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) Fail("read", path, errno);
+        if (got < 0) Fail("read", path_, errno);
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }
-    bytes.resize(filled);
-    bytes.resize(filled + extraZeros, 0);
-    return bytes;
+    return filled;
 }
 
 FileReplacement::FileReplacement(std::string path, const FileCalls& calls)

@@ -10,10 +10,32 @@
 
 namespace railgrace {
 
-// The bytes of the regular file at path followed by extra zero bytes, read in one piece. Throws
-// FileError when the file cannot be read, is no regular file, or holds more than maxBytes.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t extraZeros,
-                                        std::size_t maxBytes);
+// A regular file opened for reading, read piece by piece wherever the reader needs it. Throws
+// FileError when the file cannot be opened or read, is no regular file, or holds more than
+// maxBytes.
+class FileReader {
+public:
+    FileReader(std::string path, std::size_t maxBytes);
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // The file's length when it was opened.
+    std::size_t Size() const { return size_; }
+    // Reads count bytes from offset into `into` and returns how many there were: fewer only
+    // where the file ends, which happens when it has shrunk since it was opened.
+    std::size_t ReadAt(std::uint8_t* into, std::size_t offset, std::size_t count);
+
+private:
+    // Closed when the reader ends, or when its constructor throws.
+    struct Descriptor {
+        int fd = -1;
+        ~Descriptor();
+    };
+
+    std::string path_;
+    Descriptor file_;
+    std::size_t size_ = 0;
+};
 
 // A file that replaces the one at path once it is complete. Its bytes go to a temporary file in
 // path's folder, written in the order given; Commit flushes it to disk and renames it over path.

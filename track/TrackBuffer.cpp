@@ -13,6 +13,32 @@ std::string Place(const RecordPlace& record) {
            std::to_string(record.count);
 }
 
+// A fetch reads at least this much, so that small fields do not each cost a read of the file.
+constexpr std::size_t kReadAhead = std::size_t{1} << 20;
+// Floats converted per fetch, and per step into their vector.
+constexpr std::size_t kFloatsAside = std::size_t{1} << 16;
+constexpr std::size_t kFloatsAtOnce = 1024;
+
+}  // namespace
+
+// Appends count floats stored at `at` to values, through a small block that stays in the cache
+// instead of a resize that would first fill them with zeros.
+void TrackBuffer::AppendFloats(std::vector<float>& values, const std::uint8_t* at,
+                               std::size_t count) {
+    float block[kFloatsAtOnce];
+    while (count > 0) {
+        const std::size_t n = std::min(count, kFloatsAtOnce);
+        for (std::size_t i = 0; i < n; ++i) {
+            block[i] = std::bit_cast<float>(Load32(at + 4 * i));
+        }
+        values.insert(values.end(), block, block + n);
+        at += 4 * n;
+        count -= n;
+    }
+}
+
+namespace {
+
 std::string CodePoint(char32_t c) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
@@ -43,23 +69,77 @@ Text TrackBuffer::ReadText(std::int32_t length) {
         Fail("the file ends inside a text of " + std::to_string(length) + " characters" +
              (record.name ? " in " + Place(record) : std::string()));
     }
-    Text text = DecodeText({bytes.data() + cursor, count});
-    cursor += count;
-    return text;
+    return DecodeText({Take(count), count});
 }
 
-// Through a small block that stays in the cache: the values go into values once, unlike a
-// resize that would first fill them with zeros.
 void TrackBuffer::ReadFloats(std::vector<float>& values, std::size_t count) {
-    const std::uint8_t* at = Take(count * 4);
-    float block[1024];
+    if (Remaining() / 4 < count) FailAtEnd();
+    std::vector<std::uint8_t> aside;
     while (count > 0) {
-        const std::size_t n = std::min(count, std::size(block));
-        for (std::size_t i = 0; i < n; ++i) block[i] = std::bit_cast<float>(Load32(at + 4 * i));
-        values.insert(values.end(), block, block + n);
-        at += 4 * n;
+        const std::size_t n = std::min(count, kFloatsAside);
+        if (cursor + 4 * n <= ready_) {
+            AppendFloats(values, image_.get() + cursor, n);
+        } else {
+            FetchAside(4 * n, aside);
+            AppendFloats(values, aside.data(), n);
+        }
+        cursor += 4 * n;
         count -= n;
     }
+}
+
+void TrackBuffer::BeginReading(std::size_t fileSize, std::size_t extraZeros, FetchBytes fetch) {
+    fileSize_ = fileSize;
+    imageSize_ = fileSize + extraZeros;
+    // Left as it comes: memory is only used where a fetch writes.
+    image_ = std::make_unique_for_overwrite<std::uint8_t[]>(imageSize_);
+    std::fill(image_.get() + fileSize_, image_.get() + imageSize_, 0);
+    fetch_ = std::move(fetch);
+    cursor = 0;
+    ready_ = 0;
+}
+
+void TrackBuffer::Fetch(std::size_t count) {
+    if (Remaining() < count) FailAtEnd();
+    const std::size_t from = std::max(ready_, cursor);
+    const std::size_t end = std::min(imageSize_, std::max(cursor + count, from + kReadAhead));
+    const std::size_t fileEnd = std::min(end, fileSize_);
+    if (from < fileEnd) {
+        const std::size_t got = fetch_(image_.get() + from, from, fileEnd - from);
+        if (got < fileEnd - from) {
+            Shrink(from + got);
+            ready_ = imageSize_;
+            if (Remaining() < count) FailAtEnd();
+            return;
+        }
+    }
+    ready_ = end;
+}
+
+void TrackBuffer::FetchAside(std::size_t count, std::vector<std::uint8_t>& aside) {
+    aside.resize(count);
+    const std::size_t inImage = cursor < ready_ ? ready_ - cursor : 0;
+    std::copy_n(image_.get() + cursor, inImage, aside.data());
+    const std::size_t from = cursor + inImage;
+    const std::size_t fileEnd = std::min(cursor + count, fileSize_);
+    std::size_t filled = inImage;
+    if (from < fileEnd) {
+        const std::size_t got = fetch_(aside.data() + filled, from, fileEnd - from);
+        if (got < fileEnd - from) {
+            Shrink(from + got);
+            if (Remaining() < count) FailAtEnd();
+        }
+        filled += got;
+    }
+    // The extra zeros behind the file.
+    std::fill(aside.begin() + static_cast<std::ptrdiff_t>(filled), aside.end(), 0);
+}
+
+void TrackBuffer::Shrink(std::size_t fileSize) {
+    const std::size_t extraZeros = imageSize_ - fileSize_;
+    fileSize_ = fileSize;
+    imageSize_ = fileSize + extraZeros;
+    std::fill(image_.get() + fileSize_, image_.get() + imageSize_, 0);
 }
 
 void TrackBuffer::CheckCount(std::int32_t count, std::size_t minBytes, const char* name,

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,10 +24,14 @@ struct RecordPlace {
     std::int64_t count = 0;
 };
 
+// Where a buffer being read gets its bytes: copies count bytes from offset `from` of the file
+// into `into` and returns how many there were, fewer only where the file ends.
+using FetchBytes =
+    std::function<std::size_t(std::uint8_t* into, std::size_t from, std::size_t count)>;
+
 class TrackBuffer {
 public:
-    // The image being read or written. When loading it holds the file's bytes and one zero
-    // byte behind them, which the read primitives treat like any other byte.
+    // The image being written.
     std::vector<std::uint8_t> bytes;
     // Where the next read happens. Reserved runs are skipped by moving it past the end
     // unchecked; the next read then fails.
@@ -39,6 +44,11 @@ public:
     RecordPlace record;
 
     // Reading ------------------------------------------------------------------------------
+
+    // Starts reading a file of fileSize bytes and extraZeros zero bytes behind them, which the
+    // read primitives treat like any other byte. The bytes are fetched as the reading reaches
+    // them, so that parts it steps over or converts on the way are never held twice.
+    void BeginReading(std::size_t fileSize, std::size_t extraZeros, FetchBytes fetch);
 
     std::uint8_t ReadByte() { return *Take(1); }
     bool ReadFlag() { return ReadByte() != 0; }
@@ -57,7 +67,7 @@ public:
     void Skip(std::size_t count) { cursor += count; }
 
     // Bytes from the cursor to the end of the image; 0 when the cursor is past it.
-    std::size_t Remaining() const { return cursor < bytes.size() ? bytes.size() - cursor : 0; }
+    std::size_t Remaining() const { return cursor < imageSize_ ? imageSize_ - cursor : 0; }
 
     // Checks a record count read at the cursor before anything is allocated for it: count
     // records of at least minBytes each must fit in the remaining image.
@@ -86,11 +96,18 @@ public:
 
 private:
     const std::uint8_t* Take(std::size_t count) {
-        if (Remaining() < count) FailAtEnd();
-        const std::uint8_t* at = bytes.data() + cursor;
+        if (cursor + count > ready_) Fetch(count);
+        const std::uint8_t* at = image_.get() + cursor;
         cursor += count;
         return at;
     }
+    // Makes the count bytes at the cursor ready in the image, or fails.
+    void Fetch(std::size_t count);
+    // Copies the count bytes at the cursor from the file into `aside`, not into the image.
+    void FetchAside(std::size_t count, std::vector<std::uint8_t>& aside);
+    // The file has shrunk to fileSize bytes since reading began.
+    void Shrink(std::size_t fileSize);
+    static void AppendFloats(std::vector<float>& values, const std::uint8_t* at, std::size_t count);
     static std::uint32_t Load32(const std::uint8_t* at) {
         return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 |
                std::uint32_t{at[3]};
@@ -102,6 +119,14 @@ private:
         bytes.insert(bytes.end(), out, out + 4);
     }
     [[noreturn]] void FailAtEnd() const;
+
+    // The image read: the file's bytes, then the extra zeros. Bytes [cursor, ready_) are in
+    // memory; bytes before the cursor may not be, and are never needed again.
+    std::unique_ptr<std::uint8_t[]> image_;
+    std::size_t fileSize_ = 0;
+    std::size_t imageSize_ = 0;
+    std::size_t ready_ = 0;
+    FetchBytes fetch_;
 };
 
 }  // namespace railgrace

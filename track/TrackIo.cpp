@@ -120,7 +120,7 @@ void WalkChunks(TrackBuffer& buffer, TrackModel& model, std::vector<WalkEntry>* 
     }
 }
 
-// Parses an image whose last byte is the extra zero behind the file's bytes.
+// Parses the image the buffer has begun reading: the file's bytes and one zero behind them.
 bool ParseImage(TrackModel& model, TrackBuffer& buffer, std::vector<WalkEntry>* walk) {
     buffer.chunkTag = "SKYV";
     if (buffer.Remaining() < 4 || buffer.ReadTag() != "SKYV") return false;
@@ -233,9 +233,11 @@ bool ParseTrack(TrackModel& model, std::span<const std::uint8_t> image, const st
                 std::vector<WalkEntry>* walk) {
     TrackBuffer buffer;
     buffer.fileName = name;
-    buffer.bytes.reserve(image.size() + 1);
-    buffer.bytes.assign(image.begin(), image.end());
-    buffer.bytes.push_back(0);
+    buffer.BeginReading(
+        image.size(), 1, [image](std::uint8_t* into, std::size_t from, std::size_t count) {
+            std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(from), count, into);
+            return count;
+        });
     return ParseImage(model, buffer, walk);
 }
 
@@ -244,9 +246,13 @@ bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry
     if (path.empty() || !std::filesystem::exists(path, error) || !HasTrackExtension(path)) {
         return false;
     }
+    FileReader file(path, kMaxTrackFileBytes);
     TrackBuffer buffer;
     buffer.fileName = BaseName(path);
-    buffer.bytes = ReadWholeFile(path, 1, kMaxTrackFileBytes);
+    buffer.BeginReading(file.Size(), 1,
+                        [&file](std::uint8_t* into, std::size_t from, std::size_t count) {
+                            return file.ReadAt(into, from, count);
+                        });
     return ParseImage(model, buffer, walk);
 }
 

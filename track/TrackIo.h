@@ -48,9 +48,10 @@ std::vector<std::uint8_t> SerializeTrack(TrackModel& model);
 // The name SaveTrack writes to: path with ".svtrack" behind it unless it already ends so.
 std::string TrackFileName(const std::string& path);
 
-// Saves model to TrackFileName(path) and returns that name. The whole image is built first,
-// then written to a temporary file beside the target, flushed and renamed over it, so a failed
-// save leaves an existing file as it was. Throws SaveError or FileError.
+// Saves model to TrackFileName(path) and returns that name. The sizes are worked out first; the
+// image then goes piece by piece to a temporary file beside the target, which is flushed and
+// renamed over it, so a failed save leaves an existing file as it was. Throws SaveError or
+// FileError.
 std::string SaveTrack(TrackModel& model, const std::string& path);
 
 }  // namespace railgrace
