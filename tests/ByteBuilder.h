@@ -1,9 +1,9 @@
 // Track files built byte by byte for the tests.
 //
 // The file layout is written down here a second time, from the format alone and without the
-// module's writer, so that a fault in the reader or the writer cannot hide behind the same fault
-// in the other. Every record helper appends its fields in file order, which differs from the
-// declared order in BEZR, FUND, TUBE, SCOB and every SEGM type block.
+// module's writer, so that a fault in the reader or the writer cannot hide behind the same fault in
+// the other. Every record helper appends its fields in file order, which differs from the declared
+// order in BEZR, FUND, TUBE, SCOB and every SEGM type block.
 #pragma once
 
 #include <algorithm>
@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "track/TrackModel.h"
@@ -38,13 +39,6 @@ inline char32_t Cp1252Char(std::uint8_t byte) {
     return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80u] : char32_t{byte};
 }
 
-inline std::uint8_t Cp1252Byte(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<std::uint8_t>(c);
-    const auto* it = std::find(kCp1252High.begin(), kCp1252High.end(), c);
-    if (it == kCp1252High.end()) throw std::logic_error("test text holds a character without byte");
-    return static_cast<std::uint8_t>(0x80 + (it - kCp1252High.begin()));
-}
-
 inline Text Cp1252Text(const Bytes& bytes) {
     Text text;
     for (std::uint8_t b : bytes) text.push_back(Cp1252Char(b));
@@ -61,217 +55,156 @@ struct Mess {
     bool lowerCaseTags = false;
 };
 
+// A reserved run and a uint24 field, told apart from other values by their type.
+struct Gap {
+    std::size_t count;
+};
+struct U24 {
+    std::int32_t value;
+};
+
+// Appends each value as the field its type stands for: std::uint8_t a byte, bool a flag,
+// std::int32_t and float 4 bytes big-endian, U24 a uint24, Text its int32 length and its
+// characters, Gap a reserved run, Bytes and a vector of floats one after the other.
 class ByteBuilder {
 public:
-    explicit ByteBuilder(const Mess& mess = {}) : mess_(mess) {}
+    explicit ByteBuilder(const Mess& m = {}) : mess(m) {}
 
-    ByteBuilder& Byte(std::uint8_t value) {
-        bytes_.push_back(value);
-        return *this;
-    }
-    ByteBuilder& Word(std::uint32_t value) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            Byte(static_cast<std::uint8_t>(value >> shift));
-        return *this;
-    }
-    ByteBuilder& Int32(std::int32_t value) { return Word(static_cast<std::uint32_t>(value)); }
-    ByteBuilder& Float(float value) { return Word(std::bit_cast<std::uint32_t>(value)); }
-    ByteBuilder& UInt24(std::int32_t value) {
-        Byte(mess_.uint24Lead);
-        const auto v = static_cast<std::uint32_t>(value);
-        return Byte(static_cast<std::uint8_t>(v >> 16))
-            .Byte(static_cast<std::uint8_t>(v >> 8))
-            .Byte(static_cast<std::uint8_t>(v));
-    }
-    ByteBuilder& Flag(bool value) { return Byte(value ? mess_.trueFlag : std::uint8_t{0}); }
-    ByteBuilder& Tag(std::string_view tag) {
-        for (char c : tag) {
-            const bool upper = c >= 'A' && c <= 'Z';
-            Byte(static_cast<std::uint8_t>(mess_.lowerCaseTags && upper ? c - 'A' + 'a' : c));
-        }
-        return *this;
-    }
-    ByteBuilder& TextBytes(const Text& text) {
-        for (char32_t c : text) Byte(Cp1252Byte(c));
-        return *this;
-    }
-    // The int32 length, then the characters.
-    ByteBuilder& LongText(const Text& text) {
-        return Int32(static_cast<std::int32_t>(text.size())).TextBytes(text);
-    }
-    ByteBuilder& Fill(std::size_t count, std::uint8_t value) {
-        bytes_.insert(bytes_.end(), count, value);
-        return *this;
-    }
-    ByteBuilder& Zeros(std::size_t count) { return Fill(count, 0); }
-    ByteBuilder& Reserved(std::size_t count) { return Fill(count, mess_.reserved); }
-    ByteBuilder& Append(const Bytes& more) {
-        bytes_.insert(bytes_.end(), more.begin(), more.end());
+    template <class... Values>
+    ByteBuilder& Put(const Values&... values) {
+        (Add(values), ...);
         return *this;
     }
 
-    std::size_t Size() const { return bytes_.size(); }
-    const Bytes& Data() const { return bytes_; }
-    const Mess& mess() const { return mess_; }
+    Mess mess;
+    Bytes bytes;
 
 private:
-    Mess mess_;
-    Bytes bytes_;
+    void Add(std::uint8_t v) { bytes.push_back(v); }
+    void Add(bool v) { Add(v ? mess.trueFlag : std::uint8_t{0}); }
+    void Add(std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) Add(static_cast<std::uint8_t>(v >> shift));
+    }
+    void Add(std::int32_t v) { Add(static_cast<std::uint32_t>(v)); }
+    void Add(float v) { Add(std::bit_cast<std::uint32_t>(v)); }
+    void Add(U24 v) {
+        Add((static_cast<std::uint32_t>(v.value) & 0xFFFFFFu) | std::uint32_t{mess.uint24Lead}
+                                                                    << 24);
+    }
+    void Add(Gap gap) { bytes.insert(bytes.end(), gap.count, mess.reserved); }
+    void Add(const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
+    void Add(const std::vector<float>& values) {
+        for (float v : values) Add(v);
+    }
+    void Add(const Text& text) {
+        Add(static_cast<std::int32_t>(text.size()));
+        for (char32_t c : text) {
+            int b = 0;
+            while (b < 256 && Cp1252Char(static_cast<std::uint8_t>(b)) != c) ++b;
+            if (b == 256) throw std::logic_error("test text holds a character without a byte");
+            Add(static_cast<std::uint8_t>(b));
+        }
+    }
 };
 
 // Overwrites the big-endian int32 at offset of an image.
 inline void PatchInt32(Bytes& image, std::size_t offset, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
     for (std::size_t i = 0; i < 4; ++i) {
-        image.at(offset + i) = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+        image.at(offset + i) =
+            static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (24 - 8 * i));
     }
 }
 
 // ---- Records, each in file order ----
 
-inline void AppendRecord(ByteBuilder& b, const TrackEntry& e) {
-    b.Flag(e.flag).Reserved(7).LongText(e.text);
-    for (UInt24 v : e.values24) b.UInt24(v);
+inline void Put(ByteBuilder& b, const TrackEntry& e) {
+    b.Put(e.flag, Gap{7}, e.text);
+    for (UInt24 v : e.values24) b.Put(U24{v});
 }
 
-inline void AppendRecord(ByteBuilder& b, const BezierVertex& v) {
-    for (float f :
-         {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue}) {
-        b.Float(f);
-    }
-    b.Flag(v.auxFlagA).Flag(v.auxFlagC).Flag(v.auxFlagB).Reserved(17);
+inline void Put(ByteBuilder& b, const BezierVertex& v) {
+    b.Put(v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue,
+          v.auxFlagA, v.auxFlagC, v.auxFlagB, Gap{17});
 }
 
-inline std::int32_t BlockLength(std::int32_t segmentType) {
-    static constexpr std::array<std::int32_t, 5> kLengths = {0, 126, 36, 28, 50};
-    return kLengths.at(static_cast<std::size_t>(segmentType));
-}
-
-inline void AppendBlock1(ByteBuilder& b, const SegmentEntry& s) {
-    b.Float(s.type1Float1).Float(s.type1Float2).Float(s.type1Float3).Float(s.type1Float4);
-    b.Byte(s.type1Byte1).Byte(s.type1Byte2).Flag(s.type1Flag1).Byte(s.type1Byte3);
-    b.Float(s.type1Float5).Reserved(4).Flag(s.type1Flag3).Float(s.type1Float9).Reserved(4);
-    b.Float(s.type1Float10).Float(s.type1Float11).Reserved(4).Flag(s.type1Flag2);
-    b.Float(s.type1Float6).Float(s.type1Float7).Float(s.type1Float8).Reserved(64);
-}
-
-inline void AppendBlock2(ByteBuilder& b, const SegmentEntry& s) {
-    b.Reserved(3).Byte(s.type2Byte1).Float(s.type2Float1).Float(s.type2Float2);
-    b.Float(s.type2Float3).Reserved(4).Flag(s.type2Flag1).Flag(s.type2Flag2).Reserved(14);
-}
-
-inline void AppendBlock3(ByteBuilder& b, const SegmentEntry& s) {
-    b.Float(s.type3Float1).Float(s.type3Float2).Float(s.type3Float3).Reserved(3);
-    b.Byte(s.type3Byte1).Flag(s.type3Flag1).Flag(s.type3Flag2).Reserved(10);
-}
-
-inline void AppendBlock4(ByteBuilder& b, const SegmentEntry& s) {
-    b.Float(s.type4Float1).Float(s.type4Float2).Float(s.type4Float3).Reserved(4);
-    b.Float(s.type4Float7).Flag(s.type4Flag1).Flag(s.type4Flag3);
-    b.Float(s.type4Float4).Float(s.type4Float5).Float(s.type4Float6);
-    b.Flag(s.type4Flag4).Flag(s.type4Flag5).Flag(s.type4Flag2).Reserved(13);
-}
-
-inline void AppendRecord(ByteBuilder& b, const SegmentEntry& s) {
-    b.Int32(s.segmentType).Flag(s.flag1);
-    for (UInt24 v : s.values24) b.UInt24(v);
-    b.Flag(s.flag2).Reserved(15);
+// Types 0 to 4 carry a block length and a block of 0, 126, 36, 28 or 50 bytes.
+inline void Put(ByteBuilder& b, const SegmentEntry& s) {
+    b.Put(s.segmentType, s.flag1, U24{s.values24[0]}, U24{s.values24[1]}, U24{s.values24[2]},
+          s.flag2, Gap{15});
     if (s.segmentType < 0 || s.segmentType > 4) return;
-    b.Int32(b.mess().blockLength.value_or(BlockLength(s.segmentType)));
-    if (s.segmentType == 1) AppendBlock1(b, s);
-    if (s.segmentType == 2) AppendBlock2(b, s);
-    if (s.segmentType == 3) AppendBlock3(b, s);
-    if (s.segmentType == 4) AppendBlock4(b, s);
-}
-
-inline void AppendRecord(ByteBuilder& b, const FundEntry& e) {
-    b.Flag(e.flag1).Float(e.float4).Flag(e.flag2).Float(e.float5).Reserved(6);
-    b.Float(e.float1).Float(e.float2).Float(e.float3).Reserved(64);
-}
-
-inline void AppendRecord(ByteBuilder& b, const RascEntry& e) {
-    b.Int32(e.itemCount);
-    for (const RascItem& item : e.items) b.Int32(item.int1).Float(item.float1).Reserved(16);
-}
-
-inline void AppendRecord(ByteBuilder& b, const FrenEntry& e) {
-    b.Float(e.float1).Float(e.float2).Float(e.float3).Reserved(16);
-}
-
-inline void AppendRecord(ByteBuilder& b, const TubeEntry& e) {
-    b.Int32(e.int1).Int32(e.int3).Int32(e.int2).Reserved(4);
-    b.Int32(e.int4).Int32(e.int6).Int32(e.int5).Reserved(4);
-    b.Int32(e.int7).Int32(e.int8).Float(e.float1).Reserved(4);
-}
-
-inline void AppendRecord(ByteBuilder& b, const CatwalkEntry& e) {
-    for (std::int32_t v : {e.int1, e.int2, e.int3, e.int4, e.int5, e.int6, e.extraLength}) {
-        b.Int32(v);
+    constexpr std::int32_t kBlockLength[] = {0, 126, 36, 28, 50};
+    b.Put(b.mess.blockLength.value_or(kBlockLength[s.segmentType]));
+    if (s.segmentType == 1) {
+        b.Put(s.type1Float1, s.type1Float2, s.type1Float3, s.type1Float4, s.type1Byte1,
+              s.type1Byte2, s.type1Flag1, s.type1Byte3, s.type1Float5, Gap{4}, s.type1Flag3,
+              s.type1Float9, Gap{4}, s.type1Float10, s.type1Float11, Gap{4}, s.type1Flag2,
+              s.type1Float6, s.type1Float7, s.type1Float8, Gap{64});
+    } else if (s.segmentType == 2) {
+        b.Put(Gap{3}, s.type2Byte1, s.type2Float1, s.type2Float2, s.type2Float3, Gap{4},
+              s.type2Flag1, s.type2Flag2, Gap{14});
+    } else if (s.segmentType == 3) {
+        b.Put(s.type3Float1, s.type3Float2, s.type3Float3, Gap{3}, s.type3Byte1, s.type3Flag1,
+              s.type3Flag2, Gap{10});
+    } else if (s.segmentType == 4) {
+        b.Put(s.type4Float1, s.type4Float2, s.type4Float3, Gap{4}, s.type4Float7, s.type4Flag1,
+              s.type4Flag3, s.type4Float4, s.type4Float5, s.type4Float6, s.type4Flag4, s.type4Flag5,
+              s.type4Flag2, Gap{13});
     }
-    if (e.extraLength > 0) b.Fill(static_cast<std::size_t>(e.extraLength), b.mess().extraFill);
 }
 
-inline void AppendRecord(ByteBuilder& b, const SceneryEntry& e) {
-    b.Float(e.float1).Float(e.float2).Float(e.float3).Int32(e.int1).Float(e.float4);
-    b.Reserved(44);
+inline void Put(ByteBuilder& b, const FundEntry& e) {
+    b.Put(e.flag1, e.float4, e.flag2, e.float5, Gap{6}, e.float1, e.float2, e.float3, Gap{64});
 }
 
-inline void AppendRecord(ByteBuilder& b, const SceneryObject& o) {
-    b.LongText(o.text2).LongText(o.text1);
-    for (std::size_t i : {0, 1, 2, 9, 3, 4, 5, 10, 6, 7, 8, 11, 12, 13, 14}) b.Float(o.values[i]);
-    b.Reserved(20);
+inline void Put(ByteBuilder& b, const RascEntry& e) {
+    b.Put(e.itemCount);
+    for (const RascItem& item : e.items) b.Put(item.int1, item.float1, Gap{16});
 }
 
-// ---- Own content of each chunk kind: the bytes between the size and the child count ----
+inline void Put(ByteBuilder& b, const FrenEntry& e) {
+    b.Put(e.float1, e.float2, e.float3, Gap{16});
+}
+
+inline void Put(ByteBuilder& b, const TubeEntry& e) {
+    b.Put(e.int1, e.int3, e.int2, Gap{4}, e.int4, e.int6, e.int5, Gap{4}, e.int7, e.int8, e.float1,
+          Gap{4});
+}
+
+inline void Put(ByteBuilder& b, const CatwalkEntry& e) {
+    b.Put(e.int1, e.int2, e.int3, e.int4, e.int5, e.int6, e.extraLength);
+    b.Put(Bytes(static_cast<std::size_t>(std::max(e.extraLength, 0)), b.mess.extraFill));
+}
+
+inline void Put(ByteBuilder& b, const SceneryEntry& e) {
+    b.Put(e.float1, e.float2, e.float3, e.int1, e.float4, Gap{44});
+}
+
+inline void Put(ByteBuilder& b, const SceneryObject& o) {
+    b.Put(o.text2, o.text1);
+    for (int i : {0, 1, 2, 9, 3, 4, 5, 10, 6, 7, 8, 11, 12, 13, 14}) {
+        b.Put(o.values[static_cast<std::size_t>(i)]);
+    }
+    b.Put(Gap{20});
+}
+
+// ---- Own content of each chunk kind: the bytes between the size and the child
+// count ----
 
 inline Bytes RootContent(std::array<std::uint8_t, 4> version, const Mess& mess = {}) {
-    ByteBuilder b(mess);
-    for (std::uint8_t v : version) b.Byte(v);
-    return b.Reserved(16).Data();
-}
-
-inline Bytes TrckContent(const TrackModel& m, const Mess& mess = {}) {
-    ByteBuilder b(mess);
-    b.Int32(m.trckLeadingValue).Int32(static_cast<std::int32_t>(m.trckRecords.size()));
-    b.Int32(m.trckTrailingValue);
-    for (const TrackEntry& e : m.trckRecords) AppendRecord(b, e);
-    for (UInt24 v : m.trckValues24) b.UInt24(v);
-    return b.Reserved(16).Data();
+    return ByteBuilder(mess).Put(version[0], version[1], version[2], version[3], Gap{16}).bytes;
 }
 
 inline Bytes InfoContent(const Text& text, const Mess& mess = {}) {
-    return ByteBuilder(mess).Reserved(16).LongText(text).Data();
+    return ByteBuilder(mess).Put(Gap{16}, text).bytes;
 }
 
 // BEZR, FUND, RASC, FREN, TUBE, CATW, SCEN and SCOB.
 template <class Record>
 Bytes ListContent(const std::vector<Record>& records, const Mess& mess = {}) {
     ByteBuilder b(mess);
-    b.Reserved(16).Int32(static_cast<std::int32_t>(records.size()));
-    for (const Record& r : records) AppendRecord(b, r);
-    return b.Reserved(16).Data();
-}
-
-inline Bytes SegmContent(bool flag, const std::vector<SegmentEntry>& records,
-                         const Mess& mess = {}) {
-    ByteBuilder b(mess);
-    b.Int32(static_cast<std::int32_t>(records.size())).Flag(flag).Reserved(16);
-    for (const SegmentEntry& s : records) AppendRecord(b, s);
-    return b.Reserved(16).Data();
-}
-
-inline Bytes SuppContent(const Mess& mess = {}) {
-    return ByteBuilder(mess).Reserved(32).Data();
-}
-
-inline Bytes TeraContent(const TrackModel& m, const Mess& mess = {}) {
-    ByteBuilder b(mess);
-    b.Int32(m.terrainColumns).Int32(m.terrainRows).Float(m.terrainParam1).Float(m.terrainParam2);
-    b.LongText(m.terrainText1).Float(m.terrainParam3).LongText(m.terrainText2);
-    b.Float(m.terrainParam4).Flag(m.terrainOption).Reserved(4).LongText(m.terrainText3);
-    b.Float(m.terrainParam5).Byte(m.terrainByte).Reserved(15);
-    for (float v : m.terrainGrid) b.Float(v);
-    return b.Reserved(16).Data();
+    b.Put(Gap{16}, static_cast<std::int32_t>(records.size()));
+    for (const Record& r : records) Put(b, r);
+    return b.Put(Gap{16}).bytes;
 }
 
 // ---- Chunk frames and whole files ----
@@ -281,9 +214,9 @@ struct Chunk {
     Bytes content;
     std::vector<Chunk> children;
     std::optional<std::int32_t> size;        // as stored; by default computed
-    std::int32_t sizeShortBy = 0;            // the saver's INFO size is 4 short of its content
     std::optional<std::int32_t> childCount;  // as stored; by default the number of children
-    bool bare = false;  // an unknown chunk of tag, size and content only, without a child count
+    bool bare = false;  // an unknown chunk of tag, size and content only, without
+                        // a child count
 };
 
 inline Chunk MakeChunk(std::string tag, Bytes content, std::vector<Chunk> children = {}) {
@@ -294,10 +227,10 @@ inline Chunk MakeChunk(std::string tag, Bytes content, std::vector<Chunk> childr
     return c;
 }
 
-// Own content plus every child's size + 12, less what the chunk is short by.
+// Own content plus every child's size + 12.
 inline std::int32_t StoredSize(const Chunk& c) {
     if (c.size) return *c.size;
-    auto total = static_cast<std::int64_t>(c.content.size()) - c.sizeShortBy;
+    auto total = static_cast<std::int64_t>(c.content.size());
     for (const Chunk& child : c.children) total += std::int64_t{StoredSize(child)} + 12;
     return static_cast<std::int32_t>(total);
 }
@@ -309,10 +242,14 @@ struct ChunkPlace {
 
 // Appends the chunk and its children in pre-order; where, when given, receives each tag's offset.
 inline void Emit(ByteBuilder& b, const Chunk& c, std::vector<ChunkPlace>* where = nullptr) {
-    if (where) where->push_back({c.tag, b.Size()});
-    b.Tag(c.tag).Int32(StoredSize(c)).Append(c.content);
+    if (where) where->push_back({c.tag, b.bytes.size()});
+    for (char ch : c.tag) {
+        const bool lower = b.mess.lowerCaseTags && ch >= 'A' && ch <= 'Z';
+        b.Put(static_cast<std::uint8_t>(lower ? ch - 'A' + 'a' : ch));
+    }
+    b.Put(StoredSize(c), c.content);
     if (c.bare) return;
-    b.Int32(c.childCount.value_or(static_cast<std::int32_t>(c.children.size())));
+    b.Put(c.childCount.value_or(static_cast<std::int32_t>(c.children.size())));
     for (const Chunk& child : c.children) Emit(b, child, where);
 }
 
@@ -320,27 +257,39 @@ inline Bytes Image(const Chunk& root, const Mess& mess = {},
                    std::vector<ChunkPlace>* where = nullptr) {
     ByteBuilder b(mess);
     Emit(b, root, where);
-    return b.Data();
+    return b.bytes;
 }
 
-// The fixed tree that a save writes, with the content of m.
+// The fixed tree that a save writes, with the content of m. INFO's size leaves out its text's
+// length field, as the simulator's files count it.
 inline Chunk FileTree(const TrackModel& m, const Mess& mess = {},
                       std::array<std::uint8_t, 4> version = {1, 3, 0, 0}) {
+    ByteBuilder trck(mess), segm(mess), tera(mess);
+    trck.Put(m.trckLeadingValue, static_cast<std::int32_t>(m.trckRecords.size()),
+             m.trckTrailingValue);
+    for (const TrackEntry& e : m.trckRecords) Put(trck, e);
+    for (UInt24 v : m.trckValues24) trck.Put(U24{v});
+    segm.Put(static_cast<std::int32_t>(m.segmRecords.size()), m.segmFlag, Gap{16});
+    for (const SegmentEntry& s : m.segmRecords) Put(segm, s);
+    tera.Put(m.terrainColumns, m.terrainRows, m.terrainParam1, m.terrainParam2, m.terrainText1,
+             m.terrainParam3, m.terrainText2, m.terrainParam4, m.terrainOption, Gap{4},
+             m.terrainText3, m.terrainParam5, m.terrainByte, Gap{15}, m.terrainGrid, Gap{16});
+
     Chunk info = MakeChunk("INFO", InfoContent(m.infoText, mess));
-    info.sizeShortBy = 4;
-    Chunk supp = MakeChunk("SUPP", SuppContent(mess),
+    info.size = static_cast<std::int32_t>(info.content.size()) - 4;
+    Chunk supp = MakeChunk("SUPP", Bytes(32, mess.reserved),
                            {MakeChunk("FUND", ListContent(m.fundRecords, mess)),
                             MakeChunk("RASC", ListContent(m.rascRecords, mess)),
                             MakeChunk("FREN", ListContent(m.frenRecords, mess)),
                             MakeChunk("TUBE", ListContent(m.tubeRecords, mess)),
                             MakeChunk("CATW", ListContent(m.catwRecords, mess))});
-    Chunk trck = MakeChunk("TRCK", TrckContent(m, mess),
-                           {info, MakeChunk("BEZR", ListContent(m.bezrRecords, mess)),
-                            MakeChunk("SEGM", SegmContent(m.segmFlag, m.segmRecords, mess)), supp});
-    Chunk scen = MakeChunk("SCEN", ListContent(m.scenRecords, mess),
-                           {MakeChunk("SCOB", ListContent(m.scobRecords, mess))});
-    Chunk root = MakeChunk("SKYV", RootContent(version, mess), {trck, scen});
-    if (m.terrainPresent) root.children.push_back(MakeChunk("TERA", TeraContent(m, mess)));
+    Chunk root = MakeChunk("SKYV", RootContent(version, mess),
+                           {MakeChunk("TRCK", trck.Put(Gap{16}).bytes,
+                                      {info, MakeChunk("BEZR", ListContent(m.bezrRecords, mess)),
+                                       MakeChunk("SEGM", segm.Put(Gap{16}).bytes), supp}),
+                            MakeChunk("SCEN", ListContent(m.scenRecords, mess),
+                                      {MakeChunk("SCOB", ListContent(m.scobRecords, mess))})});
+    if (m.terrainPresent) root.children.push_back(MakeChunk("TERA", tera.bytes));
     return root;
 }
 
@@ -349,17 +298,16 @@ inline Bytes SavedImage(const TrackModel& m) {
     return Image(FileTree(m));
 }
 
-inline Chunk* FindChunkOrNull(Chunk& root, std::string_view tag) {
-    if (root.tag == tag) return &root;
-    for (Chunk& child : root.children) {
-        if (Chunk* found = FindChunkOrNull(child, tag)) return found;
-    }
-    return nullptr;
-}
-
 // The first chunk of that tag in pre-order.
 inline Chunk& FindChunk(Chunk& root, std::string_view tag) {
-    if (Chunk* found = FindChunkOrNull(root, tag)) return *found;
+    std::vector<Chunk*> pending = {&root};
+    while (!pending.empty()) {
+        Chunk* c = pending.back();
+        pending.pop_back();
+        if (c->tag == tag) return *c;
+        for (auto it = c->children.rbegin(); it != c->children.rend(); ++it)
+            pending.push_back(&*it);
+    }
     throw std::out_of_range("no chunk " + std::string(tag));
 }
 
@@ -372,25 +320,19 @@ inline std::size_t OffsetOf(const std::vector<ChunkPlace>& places, std::string_v
 
 // ---- Example tracks ----
 
-// Distinct float values, so that two fields swapped in the file cannot go unnoticed.
-class FloatSeq {
-public:
-    float operator()() { return next_ += 1.25f; }
-    std::uint8_t NextByte() { return static_cast<std::uint8_t>(0x90 + (count_++ * 7) % 0x60); }
-
-private:
-    float next_ = 0.5f;
-    int count_ = 0;
-};
+// Every chunk's header in the model, in the order a save writes the chunks.
+inline constexpr std::pair<std::string_view, ChunkHeader TrackModel::*> kHeaders[] = {
+    {"SKYV", &TrackModel::skyvHeader}, {"TRCK", &TrackModel::trckHeader},
+    {"INFO", &TrackModel::infoHeader}, {"BEZR", &TrackModel::bezrHeader},
+    {"SEGM", &TrackModel::segmHeader}, {"SUPP", &TrackModel::suppHeader},
+    {"FUND", &TrackModel::fundHeader}, {"RASC", &TrackModel::rascHeader},
+    {"FREN", &TrackModel::frenHeader}, {"TUBE", &TrackModel::tubeHeader},
+    {"CATW", &TrackModel::catwHeader}, {"SCEN", &TrackModel::scenHeader},
+    {"SCOB", &TrackModel::scobHeader}, {"TERA", &TrackModel::teraHeader}};
 
 // The model without what a load takes from the frame: sizes, child counts, version bytes.
 inline TrackModel Headerless(TrackModel m) {
-    for (ChunkHeader* h :
-         {&m.skyvHeader, &m.trckHeader, &m.infoHeader, &m.bezrHeader, &m.segmHeader, &m.suppHeader,
-          &m.fundHeader, &m.rascHeader, &m.frenHeader, &m.tubeHeader, &m.catwHeader, &m.scenHeader,
-          &m.scobHeader, &m.teraHeader}) {
-        *h = ChunkHeader{};
-    }
+    for (const auto& [tag, header] : kHeaders) m.*header = {};
     m.versionBytes = {};
     return m;
 }
@@ -409,16 +351,25 @@ inline TrackModel WithoutTerrain(TrackModel m) {
     return m;
 }
 
-inline BezierVertex MakeVertex(FloatSeq& f, bool a, bool b, bool c) {
-    BezierVertex v;
-    for (float* p : {&v.posX, &v.posY, &v.posZ, &v.cp1X, &v.cp1Y, &v.cp1Z, &v.cp2X, &v.cp2Y,
-                     &v.cp2Z, &v.auxValue}) {
-        *p = f();
+// Distinct values, so that two fields swapped in the file cannot go unnoticed.
+class FloatSeq {
+public:
+    float operator()() { return next_ += 1.25f; }
+    std::uint8_t NextByte() { return static_cast<std::uint8_t>(0x90 + (count_++ * 7) % 0x60); }
+    std::vector<float> Floats(std::size_t count) {
+        std::vector<float> values(count);
+        for (float& v : values) v = (*this)();
+        return values;
     }
-    v.auxFlagA = a;
-    v.auxFlagB = b;
-    v.auxFlagC = c;
-    return v;
+
+private:
+    float next_ = 0.5f;
+    int count_ = 0;
+};
+
+inline BezierVertex MakeVertex(FloatSeq& f, bool a, bool b, bool c) {
+    const std::vector<float> v = f.Floats(10);
+    return {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], a, b, c};
 }
 
 // A segment of the type with distinct values; of its block's flags only the hot-th is true.
@@ -428,45 +379,53 @@ inline SegmentEntry MakeSegment(std::int32_t type, int hot, FloatSeq& f) {
     s.values24 = {0x10203 * (hot + 1), 0xFFFFFF - hot, 0x800000 + type};
     s.flag1 = hot % 2 == 0;
     s.flag2 = !s.flag1;
+    std::vector<float*> floats;
+    std::vector<std::uint8_t*> bytes;
+    std::vector<bool*> flags;
     if (type == 1) {
-        for (float* p : {&s.type1Float1, &s.type1Float2, &s.type1Float3, &s.type1Float4,
-                         &s.type1Float5, &s.type1Float6, &s.type1Float7, &s.type1Float8,
-                         &s.type1Float9, &s.type1Float10, &s.type1Float11}) {
-            *p = f();
-        }
-        s.type1Byte1 = f.NextByte(), s.type1Byte2 = f.NextByte(), s.type1Byte3 = f.NextByte();
-        s.type1Flag1 = hot == 0, s.type1Flag2 = hot == 1, s.type1Flag3 = hot == 2;
+        floats = {&s.type1Float1, &s.type1Float2,  &s.type1Float3, &s.type1Float4,
+                  &s.type1Float5, &s.type1Float6,  &s.type1Float7, &s.type1Float8,
+                  &s.type1Float9, &s.type1Float10, &s.type1Float11};
+        bytes = {&s.type1Byte1, &s.type1Byte2, &s.type1Byte3};
+        flags = {&s.type1Flag1, &s.type1Flag2, &s.type1Flag3};
     } else if (type == 2) {
-        s.type2Float1 = f(), s.type2Float2 = f(), s.type2Float3 = f();
-        s.type2Byte1 = f.NextByte();
-        s.type2Flag1 = hot == 0, s.type2Flag2 = hot == 1;
+        floats = {&s.type2Float1, &s.type2Float2, &s.type2Float3};
+        bytes = {&s.type2Byte1};
+        flags = {&s.type2Flag1, &s.type2Flag2};
     } else if (type == 3) {
-        s.type3Float1 = f(), s.type3Float2 = f(), s.type3Float3 = f();
-        s.type3Byte1 = f.NextByte();
-        s.type3Flag1 = hot == 0, s.type3Flag2 = hot == 1;
+        floats = {&s.type3Float1, &s.type3Float2, &s.type3Float3};
+        bytes = {&s.type3Byte1};
+        flags = {&s.type3Flag1, &s.type3Flag2};
     } else if (type == 4) {
-        for (float* p : {&s.type4Float1, &s.type4Float2, &s.type4Float3, &s.type4Float4,
-                         &s.type4Float5, &s.type4Float6, &s.type4Float7}) {
-            *p = f();
-        }
-        s.type4Flag1 = hot == 0, s.type4Flag2 = hot == 1, s.type4Flag3 = hot == 2;
-        s.type4Flag4 = hot == 3, s.type4Flag5 = hot == 4;
+        floats = {&s.type4Float1, &s.type4Float2, &s.type4Float3, &s.type4Float4,
+                  &s.type4Float5, &s.type4Float6, &s.type4Float7};
+        flags = {&s.type4Flag1, &s.type4Flag2, &s.type4Flag3, &s.type4Flag4, &s.type4Flag5};
     }
+    for (float* p : floats) *p = f();
+    for (std::uint8_t* p : bytes) *p = f.NextByte();
+    for (std::size_t i = 0; i < flags.size(); ++i) *flags[i] = std::cmp_equal(i, hot);
     return s;
 }
 
 inline SceneryObject MakeObject(Text text1, Text text2, FloatSeq& f) {
-    SceneryObject o;
-    o.text1 = std::move(text1);
-    o.text2 = std::move(text2);
+    SceneryObject o{std::move(text1), std::move(text2), {}};
     for (float& v : o.values) v = f();
     return o;
 }
 
-inline std::vector<float> Grid(std::size_t count, FloatSeq& f) {
-    std::vector<float> grid(count);
-    for (float& v : grid) v = f();
-    return grid;
+// A terrain of 3 x 2 heights with distinct values.
+inline void SetTerrain(TrackModel& m, FloatSeq& f, Text text1, Text text2, Text text3,
+                       std::uint8_t byte) {
+    m.terrainPresent = true;
+    m.terrainColumns = 3;
+    m.terrainRows = 2;
+    m.terrainParam1 = f(), m.terrainParam2 = f(), m.terrainParam3 = f();
+    m.terrainParam4 = f(), m.terrainParam5 = f();
+    m.terrainText1 = std::move(text1), m.terrainText2 = std::move(text2);
+    m.terrainText3 = std::move(text3);
+    m.terrainByte = byte;
+    m.terrainOption = true;
+    m.terrainGrid = f.Floats(6);
 }
 
 // One record of each kind, small enough that its sizes are worked out by hand in the tests.
@@ -481,9 +440,8 @@ inline TrackModel ExampleModel() {
     m.infoText = U"Hill Run";
     m.bezrRecords = {MakeVertex(f, true, false, true)};
     m.segmFlag = true;
-    SegmentEntry segment = MakeSegment(1, 0, f);
-    segment.type1Flag3 = true;
-    m.segmRecords = {segment};
+    m.segmRecords = {MakeSegment(1, 0, f)};
+    m.segmRecords[0].type1Flag3 = true;
     m.fundRecords = {FundEntry{f(), f(), f(), true, f(), false, f()}};
     m.rascRecords = {RascEntry{2, {RascItem{-5, f()}, RascItem{70000, f()}}}};
     m.frenRecords = {FrenEntry{f(), f(), f()}};
@@ -491,26 +449,8 @@ inline TrackModel ExampleModel() {
     m.catwRecords = {CatwalkEntry{11, 12, 13, 14, 15, 16, 3}};
     m.scenRecords = {SceneryEntry{f(), f(), f(), f(), -42}};
     m.scobRecords = {MakeObject(U"Tree", U"Oak", f)};
-    m.terrainPresent = true;
-    m.terrainColumns = 3;
-    m.terrainRows = 2;
-    m.terrainParam1 = f(), m.terrainParam2 = f(), m.terrainParam3 = f();
-    m.terrainParam4 = f(), m.terrainParam5 = f();
-    m.terrainText1 = U"a", m.terrainText2 = U"bc", m.terrainText3 = U"";
-    m.terrainByte = 0xAB;
-    m.terrainOption = true;
-    m.terrainGrid = Grid(6, f);
+    SetTerrain(m, f, U"a", U"bc", U"", 0xAB);
     return m;
-}
-
-inline std::vector<SegmentEntry> SegmentsOfEveryType(FloatSeq& f) {
-    std::vector<SegmentEntry> segments = {MakeSegment(0, 0, f), MakeSegment(7, 1, f)};
-    for (int hot = 0; hot < 3; ++hot) segments.push_back(MakeSegment(1, hot, f));
-    for (int hot = 0; hot < 2; ++hot) segments.push_back(MakeSegment(2, hot, f));
-    for (int hot = 0; hot < 2; ++hot) segments.push_back(MakeSegment(3, hot, f));
-    segments.push_back(MakeSegment(-2, 0, f));
-    for (int hot = 0; hot < 5; ++hot) segments.push_back(MakeSegment(4, hot, f));
-    return segments;
 }
 
 // Several records of each kind: every flag set alone somewhere, segments of every type and two
@@ -529,7 +469,11 @@ inline TrackModel RichModel() {
     m.bezrRecords = {MakeVertex(f, true, false, false), MakeVertex(f, false, true, false),
                      MakeVertex(f, false, false, true)};
     m.segmFlag = true;
-    m.segmRecords = SegmentsOfEveryType(f);
+    // Segments of every type and two outside 0 to 4, as type and hot flag: every flag alone.
+    const std::pair<int, int> segments[] = {{0, 0}, {7, 1}, {1, 0}, {1, 1}, {1, 2},
+                                            {2, 0}, {2, 1}, {3, 0}, {3, 1}, {-2, 0},
+                                            {4, 0}, {4, 1}, {4, 2}, {4, 3}, {4, 4}};
+    for (auto [type, hot] : segments) m.segmRecords.push_back(MakeSegment(type, hot, f));
     m.fundRecords = {FundEntry{f(), f(), f(), true, f(), false, f()},
                      FundEntry{f(), f(), f(), false, f(), true, f()}};
     m.rascRecords = {RascEntry{1, {RascItem{3, f()}}}, RascEntry{0, {}},
@@ -541,15 +485,7 @@ inline TrackModel RichModel() {
     m.catwRecords = {CatwalkEntry{1, 2, 3, 4, 5, 6, 0}, CatwalkEntry{-1, -2, -3, -4, -5, -6, 5}};
     m.scenRecords = {SceneryEntry{f(), f(), f(), f(), 17}, SceneryEntry{f(), f(), f(), f(), -17}};
     m.scobRecords = {MakeObject(U"Tree \u00BC", U"Oak", f), MakeObject(U"", U"\u0090x", f)};
-    m.terrainPresent = true;
-    m.terrainColumns = 3;
-    m.terrainRows = 2;
-    m.terrainParam1 = f(), m.terrainParam2 = f(), m.terrainParam3 = f();
-    m.terrainParam4 = f(), m.terrainParam5 = f();
-    m.terrainText1 = U"grass", m.terrainText2 = U"", m.terrainText3 = U"\u00DF";
-    m.terrainByte = 0xC3;
-    m.terrainOption = true;
-    m.terrainGrid = Grid(6, f);
+    SetTerrain(m, f, U"grass", U"", U"\u00DF", 0xC3);
     return m;
 }
 

@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "ByteBuilder.h"
+#include "track/TrackIo.h"
 
 namespace railgrace::test {
 
@@ -25,18 +27,14 @@ inline std::string Slurp(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// One line on standard error, ending in a newline.
+inline void ExpectOneLine(const std::string& err) {
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+}
+
 class CliFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("railgrace-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
     // Runs a shell command; its standard error is caught in a file of the test's folder.
     Outcome Shell(const std::string& command) {
         const std::filesystem::path err = dir / "stderr.txt";
@@ -55,11 +53,18 @@ protected:
 
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
+    // Three vertices on a level line; vertex 1's second control point lies on its position, so
+    // marking and smoothing stop there.
+    std::string KinkedTrack() {
+        TrackModel model;
+        for (float x : {0.0f, 10.0f, 20.0f})
+            model.bezrRecords.push_back({x, 5, 0, x - 3, 5, 0, x + 3, 5, 0});
+        model.bezrRecords[1].cp2X = 10;
+        return SaveTrack(model, Path("kink.svtrack"));
     }
 
-    std::filesystem::path dir;
+    const TempFolder folder;
+    const std::filesystem::path dir = folder.path();
 };
 
 }  // namespace railgrace::test

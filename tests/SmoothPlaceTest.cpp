@@ -39,22 +39,18 @@ TEST(SmoothPlace, WhereTheVertexGoes) {
         {"equal sides: r = 1", Triple({-30, 50, 10}, {-10, 50, 0}, {10, 50, 0}, {30, 50, 10}),
          middle},
         {"r = 2", RightAngles(40, 10), along(2.0 / 3)},
-        {"r = 1/2", RightAngles(10, 40), along(1.0 / 3)},
         {"r = 18", RightAngles(324, 1), along(18.0 / 19)},
         {"r = 19: t is the bound 0.95f", RightAngles(361, 1), kStart},
         {"t is the bound 0.05f", RightAngles(kLowBoundQL, 1), kStart},
         {"t just above 0.05", RightAngles(0.003f, 1),
          along(std::sqrt(0.003) / (1 + std::sqrt(0.003)))},
-        {"U along T: sinU = 0, t = 0",
-         Triple({-50, 50, 0}, {-30, 50, 0}, {30, 50, 0}, {30, 50, -10}), kStart},
         {"cosine above 1: sinU = 0", Triple({-6, 44, -6}, cp1, cp2, {-2, 60, -2}), kStart},
         {"cosine above 1: sinV = 0, r = 1", Triple({-6, 56, -6}, cp1, cp2, {10, 60, 10}), middle},
     };
     for (const auto& c : cases) {
         const Point3 placed = Placed(c.layout, NeighboursMarked());
-        EXPECT_NEAR(placed.x, c.expected.x, 1e-5) << c.name;
-        EXPECT_NEAR(placed.y, c.expected.y, 1e-5) << c.name;
-        EXPECT_NEAR(placed.z, c.expected.z, 1e-5) << c.name;
+        for (float d : {placed.x - c.expected.x, placed.y - c.expected.y, placed.z - c.expected.z})
+            EXPECT_NEAR(d, 0, 1e-5) << c.name;
     }
 }
 
@@ -72,11 +68,11 @@ Point3 PlacedByHand(F3 prev, F3 cp1, F3 cp2, F3 next) {
 }
 
 TEST(SmoothPlace, EveryStoredValueIsRoundedToFloat) {
-    Scatter scatter{12345};
+    std::minstd_rand rng{12345};
     int moved = 0;
     for (int trial = 0; trial < 300; ++trial) {
-        const F3 prev = scatter({-32, 50, 0}, 10), cp1 = scatter({-8, 50, 0}, 5);
-        const F3 cp2 = scatter({8, 50, 0}, 5), next = scatter({32, 50, 0}, 10);
+        const F3 prev = Near(rng, {-32, 50, 0}, 10), cp1 = Near(rng, {-8, 50, 0}, 5);
+        const F3 cp2 = Near(rng, {8, 50, 0}, 5), next = Near(rng, {32, 50, 0}, 10);
         const Point3 placed =
             Placed(Triple(P3(prev), P3(cp1), P3(cp2), P3(next)), NeighboursMarked());
         if (placed == kStart) continue;
@@ -92,8 +88,7 @@ TEST(SmoothPlace, OnlyEligibleVerticesMoveAndAuxFlagCIsClearedOnAll) {
         bool straight3d, planPrev, planSelf, planNext, moves;
     } cases[] = {{false, false, false, false, true}, {false, true, false, true, true},
                  {false, true, true, true, true},    {false, true, true, false, false},
-                 {false, false, true, true, false},  {false, false, true, false, false},
-                 {true, true, true, true, false},    {true, false, false, false, false}};
+                 {false, false, true, true, false},  {true, true, true, true, false}};
     for (const auto& c : cases) {
         std::vector<BezierVertex> vertices =
             Triple({-30, 50, 10}, {-10, 50, 0}, {10, 50, 0}, {30, 50, 10});

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <numbers>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -110,17 +111,11 @@ inline Point3 P3(F3 a) {
     return {a[0], a[1], a[2]};
 }
 
-// Points round a centre with coordinates that have no short binary expansion, from a fixed
-// sequence.
-struct Scatter {
-    std::uint32_t seed;
-    F3 operator()(F3 centre, float spread) {
-        for (float& c : centre) {
-            seed = seed * 1664525u + 1013904223u;
-            c += spread * (static_cast<float>(seed >> 8) / 8388608.0f - 1);
-        }
-        return centre;
-    }
-};
+// A point within spread of centre on each axis, with coordinates that have no short binary
+// expansion, from a fixed sequence.
+inline F3 Near(std::minstd_rand& rng, F3 centre, float spread) {
+    for (float& c : centre) c += spread * (static_cast<float>(rng() >> 7) / 8388608.0f - 1);
+    return centre;
+}
 
 }  // namespace railgrace::testing

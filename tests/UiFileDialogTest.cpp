@@ -8,46 +8,29 @@ namespace {
 
 using namespace test;
 
-TEST(FileDialogRequest, FilterBarsAndColonsBecomeNuls) {
-    const std::pair<QString, QString> cases[] = {
-        {QStringLiteral("Skyvault Tracks (*.svtrack)|*.svtrack"),
-         QString::fromLatin1("Skyvault Tracks (*.svtrack)\0*.svtrack\0\0", 39)},
-        {QStringLiteral("Tracks|*.svtrack:All|*.*"),
-         QString::fromLatin1("Tracks\0*.svtrack\0All\0*.*\0\0", 26)},
-        {QString(), QString::fromLatin1("\0\0", 2)},
-    };
-    for (const auto& [filter, converted] : cases) EXPECT_EQ(ConvertFilter(filter), converted);
-    // Each description and pattern pair is one file type, in the form Qt reads its patterns.
-    EXPECT_EQ(NameFiltersFromConverted(ConvertFilter(QStringLiteral("A|*.svtrack;*.trk:All|*"))),
-              (QStringList{QStringLiteral("A (*.svtrack *.trk)"), QStringLiteral("All (*)")}));
-}
-
 TEST(FileDialogRequest, OptionBitsAndTheQtDialogTheyAskFor) {
-    // The caller's bits pass, except hook (0x20) and template (0x40).
-    EXPECT_EQ(OpenDialogFlags(true, false, true, 0), 0x1004);
+    // The caller's bits pass, except hook (0x20) and template (0x40); saving always hides
+    // read-only.
     EXPECT_EQ(OpenDialogFlags(false, true, false, 0x68), 0x9);
-    EXPECT_EQ(OpenDialogFlags(false, false, false, 0), 0);
     EXPECT_EQ(SaveDialogFlags(true, 0), 0x0006);
     EXPECT_EQ(SaveDialogFlags(false, 0x68), 0xC);
+    // Qt's own dialog whatever the desktop offers, which the offscreen platform cannot show; a
+    // save without the overwrite prompt bit replaces a file unasked.
     using D = QFileDialog;
-    EXPECT_EQ(DialogSetupFromFlags(false, 0x1004),
-              (QtDialogSetup{D::AcceptOpen, D::ExistingFile, D::DontUseNativeDialog}));
-    EXPECT_EQ(DialogSetupFromFlags(false, 0x4).fileMode, D::AnyFile);
-    EXPECT_EQ(DialogSetupFromFlags(true, 0x1006),
-              (QtDialogSetup{D::AcceptSave, D::AnyFile, D::DontUseNativeDialog}));
-    EXPECT_TRUE(DialogSetupFromFlags(true, 0x4).options.testFlag(D::DontConfirmOverwrite));
+    EXPECT_EQ(DialogSetupFromFlags(false, 0x1006).options, D::DontUseNativeDialog);
+    EXPECT_EQ(DialogSetupFromFlags(true, 0x1006).options, D::DontUseNativeDialog);
+    EXPECT_EQ(DialogSetupFromFlags(true, 0x4).options,
+              D::DontUseNativeDialog | D::DontConfirmOverwrite);
 }
 
 TEST(RealFileDialogs, OpenReturnsTheChoiceAndCancelEmptiesIt) {
     TrackFolder folder;
     const QString there = folder.CopySample(QStringLiteral("there.svtrack"));
-    QString fileName = folder.Path(QStringLiteral("first.svtrack"));
-    QString fileTitle;
-    QString filter = kTrackFilter;
+    QString fileName = folder.Path(QStringLiteral("first.svtrack")), fileTitle;
+    QString filter = QStringLiteral("Tracks|*.svtrack;*.trk:All|*");
     int filterIndex = 1;
-    std::int32_t flags = 0;
-    bool readOnly = false;
-    bool confirmed = false;
+    std::int32_t flags = OFN_READONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
+    bool readOnly = false, confirmed = false;
     QStringList seen;
     const auto open = [&](const std::vector<Handler>& typing) {
         Answer(
@@ -58,14 +41,18 @@ TEST(RealFileDialogs, OpenReturnsTheChoiceAndCancelEmptiesIt) {
             },
             typing);
     };
-    // A missing file leaves the dialog open; one typed without extension is taken.
+    // A missing file leaves the dialog open; one typed without extension is taken. Bars and colons
+    // in the filter become NULs, each description and pattern pair one file type.
     open({Type(seen, QStringLiteral("missing.svtrack")), Type(seen, QStringLiteral("there"))});
+    EXPECT_EQ(seen[1], QStringLiteral("Tracks (*.svtrack *.trk);All (*)"));
     EXPECT_TRUE(confirmed);
     EXPECT_EQ(QStringList({fileName, fileTitle, filter}),
-              QStringList({there, "there.svtrack", ConvertFilter(kTrackFilter)}));
-    EXPECT_EQ(flags, 0x1004);
+              QStringList({there, "there.svtrack",
+                           QString::fromLatin1("Tracks\0*.svtrack;*.trk\0All\0*\0\0", 30)}));
+    // The caller's bits pass but for hook and template, and read-only comes back as asked.
+    EXPECT_EQ(flags, 0x1005);
+    EXPECT_TRUE(readOnly);
     EXPECT_EQ(filterIndex, 1);
-    fileName = there;
     open({Type(seen, QString())});
     EXPECT_EQ(seen.last(), QStringLiteral("there.svtrack"));
     EXPECT_FALSE(confirmed);
@@ -85,16 +72,12 @@ TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
         return window.findChild<QPushButton*>(QString::fromLatin1(name));
     };
 
-    QStringList open;
+    QStringList open, save, again, declined, confirmed;
     Click(button("btnOpen"), {Type(open, sample)});
     EXPECT_EQ(open, QStringList({"Open Track...", "Skyvault Tracks (*.svtrack)", ""}));
     ASSERT_EQ(window.CurrentPath(), sample);
     Click(button("btnModify"));
-
     // Declining the replacement returns to the dialog; cancelling it then leaves all alone.
-    QStringList save;
-    QStringList again;
-    QStringList declined;
     Click(button("btnSaveAs"), {Type(save, QStringLiteral("smoothed")),
                                 Press(declined, QMessageBox::No), Type(again, QString())});
     EXPECT_EQ(save,
@@ -103,7 +86,6 @@ TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
     EXPECT_EQ(window.CurrentPath(), sample);
     EXPECT_EQ(ReadBytes(target), original);
 
-    QStringList confirmed;
     Click(button("btnSaveAs"),
           {Type(save, QStringLiteral("smoothed")), Press(confirmed, QMessageBox::Yes)});
     EXPECT_EQ(window.CurrentPath(), target);

@@ -10,13 +10,10 @@
 
 namespace {
 
-class Watchdog : public testing::EmptyTestEventListener {
-public:
+struct Watchdog : testing::EmptyTestEventListener {
     explicit Watchdog(unsigned limit) : seconds(limit) {}
     void OnTestStart(const testing::TestInfo&) override { alarm(seconds); }
     void OnTestEnd(const testing::TestInfo&) override { alarm(0); }
-
-private:
     unsigned seconds;
 };
 
@@ -33,7 +30,7 @@ int main(int argc, char** argv) {
         if (write(STDERR_FILENO, kSay, sizeof kSay - 1) < 0) _exit(2);
         _exit(1);
     });
-    auto* watchdog = new Watchdog(ms > 0 ? static_cast<unsigned>((ms + 999) / 1000) : 60u);
-    testing::UnitTest::GetInstance()->listeners().Append(watchdog);
+    testing::UnitTest::GetInstance()->listeners().Append(
+        new Watchdog(ms > 0 ? static_cast<unsigned>((ms + 999) / 1000) : 60u));
     return RUN_ALL_TESTS();
 }

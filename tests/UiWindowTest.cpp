@@ -19,10 +19,6 @@ protected:
         window.CentreOnScreen();
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        btnOpen = window.findChild<QPushButton*>(QStringLiteral("btnOpen"));
-        btnModify = window.findChild<QPushButton*>(QStringLiteral("btnModify"));
-        btnSaveAs = window.findChild<QPushButton*>(QStringLiteral("btnSaveAs"));
-        text1 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
         ASSERT_TRUE(btnOpen && btnModify && btnSaveAs && text1);
     }
 
@@ -36,23 +32,25 @@ protected:
         Click(btnSaveAs, boxes);
     }
 
-    void ExpectButtons(bool modify, bool saveAs) {
-        EXPECT_TRUE(btnOpen->isEnabled());
-        EXPECT_EQ(btnModify->isEnabled(), modify);
-        EXPECT_EQ(btnSaveAs->isEnabled(), saveAs);
+    // The names of the enabled buttons.
+    std::string Enabled() const {
+        QStringList names;
+        for (QPushButton* b : {btnOpen, btnModify, btnSaveAs})
+            if (b->isEnabled()) names.append(b->objectName());
+        return names.join(u' ').toStdString();
     }
 
     TrackFolder folder;
     const QString trackA = folder.CopySample(QStringLiteral("a.svtrack"));
     FakeDialogs fake;
     frmMain window{fake.Functions()};
-    QPushButton* btnOpen = nullptr;
-    QPushButton* btnModify = nullptr;
-    QPushButton* btnSaveAs = nullptr;
-    QPlainTextEdit* text1 = nullptr;
+    QPushButton* btnOpen = window.findChild<QPushButton*>(QStringLiteral("btnOpen"));
+    QPushButton* btnModify = window.findChild<QPushButton*>(QStringLiteral("btnModify"));
+    QPushButton* btnSaveAs = window.findChild<QPushButton*>(QStringLiteral("btnSaveAs"));
+    QPlainTextEdit* text1 = window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
 };
 
-TEST_F(Window, CaptionSizeControlsAndCredits) {
+TEST_F(Window, LayoutCreditsCentringAndClosing) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Skyvault Railgrace V1.1"));
     for (QSize size : {window.size(), window.minimumSize(), window.maximumSize()})
         EXPECT_EQ(size, QSize(338, 72));
@@ -88,9 +86,7 @@ TEST_F(Window, CaptionSizeControlsAndCredits) {
     QTextCursor secondLine(text1->document()->findBlockByNumber(1));
     secondLine.movePosition(QTextCursor::EndOfBlock);
     EXPECT_LT(text1->cursorRect(secondLine).bottom(), text1->viewport()->height());
-}
 
-TEST_F(Window, OpensCentredAndClosingEndsTheProgram) {
     // The frame is not known before the first show, so the centre may be off by its thickness.
     const QPoint offset =
         window.frameGeometry().center() - window.screen()->availableGeometry().center();
@@ -103,46 +99,8 @@ TEST_F(Window, OpensCentredAndClosingEndsTheProgram) {
     EXPECT_EQ(QApplication::exec(), 0);
 }
 
-TEST_F(Window, CommandsSetButtonsAndDialogNamesAndCancelChangesNothing) {
-    const QString out = folder.Path(QStringLiteral("out.svtrack"));
-    // Each step, then whether "Smooth it!" and "Save Track as" are enabled.
-    using Step = std::tuple<const char*, std::function<void()>, bool, bool>;
-    for (const auto& [step, run, modify, saveAs] : {
-             Step{"start", [] {}, false, false},
-             Step{"load", [&] { Load(trackA); }, true, false},
-             Step{"smooth", [&] { Click(btnModify); }, true, true},
-             Step{"cancelled load", [&] { Load(std::nullopt); }, true, true},
-             Step{"save", [&] { SaveAs(out); }, true, true},
-             Step{"refused load", [&] { Load(folder.CopySample("a.trk")); }, false, true},
-             Step{"cancelled save", [&] { SaveAs(std::nullopt); }, false, true},
-             Step{"load again", [&] { Load(trackA); }, true, true},
-         }) {
-        SCOPED_TRACE(step);
-        run();
-        ExpectButtons(modify, saveAs);
-    }
-    // A cancelled save wrote nothing.
-    EXPECT_EQ(QDir(folder.Path("")).entryList(QDir::Files),
-              QStringList({"a.svtrack", "a.trk", "out.svtrack"}));
-    // Empty at first, then the last loaded track or save target; neither a refused name nor
-    // a cancel changes it.
-    const QString filter = QStringLiteral("Skyvault Tracks (*.svtrack)|*.svtrack");
-    const QString owner = FakeDialogs::Arg(static_cast<QWidget*>(&window));
-    const auto open = [&](const QString& name) {
-        return QStringList{name, "", "true",          "false",   "true", filter,
-                           "1",  "", "Open Track...", "svtrack", owner,  "0"};
-    };
-    EXPECT_EQ(fake.opens, (std::vector{open(""), open(trackA), open(out), open(out)}));
-    const auto save = [&](const QString& name) {
-        return QStringList{name,      "",    "true", filter, "1", "", "Save Track As...",
-                           "svtrack", owner, "0"};
-    };
-    EXPECT_EQ(fake.saves, (std::vector{save(trackA), save(out)}));
-}
-
-TEST_F(Window, SmoothedTrackOutlivesFailedLoadsAndASecondIsSavedUnsmoothed) {
-    const TrackModel once = Smoothed(LoadedModel(trackA));
-    const TrackModel twice = Smoothed(once);
+TEST_F(Window, CommandsFromClickToTrackDiskAndErrorBox) {
+    const TrackModel once = Smoothed(LoadedModel(trackA)), twice = Smoothed(once);
     ASSERT_FALSE(LoadedModel(trackA) == once || once == twice) << "the sample should change";
     std::vector<std::uint8_t> bytes = ReadBytes(trackA);
     bytes[0] = 'X';  // the first tag is not "SKYV": a silent refusal
@@ -150,62 +108,71 @@ TEST_F(Window, SmoothedTrackOutlivesFailedLoadsAndASecondIsSavedUnsmoothed) {
     bytes[0] = 'S';
     bytes.resize(bytes.size() / 2);  // cut off in the middle of its chunks
     const QString damaged = folder.Write(QStringLiteral("damaged.svtrack"), bytes);
-    TrackModel model;
-    const QString message = ErrorMessageOf([&] { LoadTrack(model, Native(damaged)); });
-    ASSERT_FALSE(message.isEmpty()) << "the cut file should not load";
-    const QString out = folder.Path(QStringLiteral("out.svtrack"));
-
-    Load(trackA);
-    Click(btnModify);
-    EXPECT_TRUE(window.Track() == once);
-    Click(btnModify);
-    EXPECT_TRUE(window.Track() == twice);
-    QStringList box;
-    Load(damaged, {Press(box)});
-    EXPECT_EQ(box, QStringList({"Load Track", message}));
-    ExpectButtons(true, true);
-    Load(refused);
-    ExpectButtons(false, true);
-    EXPECT_EQ(window.CurrentPath(), trackA);
-    SaveAs(out);
-    EXPECT_EQ(ReadBytes(out), Bytes(twice));
-    // A track loaded after a smoothing can be saved as it is.
-    Load(trackA);
-    SaveAs(out);
-    EXPECT_EQ(ReadBytes(out), Bytes(LoadedModel(trackA)));
-}
-
-TEST_F(Window, SmoothingFaultIsShownAndEnablesNothing) {
     // Vertex 1's second control point lies on its position: a handle of length zero.
     TrackModel model = LoadedModel(trackA);
     BezierVertex& v = model.bezrRecords.at(1);
     std::tie(v.cp2X, v.cp2Y, v.cp2Z) = std::tuple(v.posX, v.posY, v.posZ);
     const QString faulty = folder.Write(QStringLiteral("faulty.svtrack"), Bytes(model));
-    const QString message = ErrorMessageOf([&] { Smoothed(LoadedModel(faulty)); });
-    ASSERT_FALSE(message.isEmpty()) << "the track should not smooth";
+    const QString out = folder.Path(QStringLiteral("out.svtrack"));
+    const QString taken = folder.Path(QStringLiteral("taken.svtrack"));
+    ASSERT_TRUE(QDir().mkdir(taken));  // a folder where the file should go
 
-    Load(faulty);
     QStringList box;
+    EXPECT_EQ(Enabled(), "btnOpen");
+    // A smoothing that fails is shown, keeps the track and enables nothing.
+    Load(faulty);
+    EXPECT_EQ(Enabled(), "btnOpen btnModify");
     Click(btnModify, {Press(box)});
-    EXPECT_EQ(box, QStringList({"Smooth it!", message}));
-    ExpectButtons(true, false);
+    EXPECT_EQ(box,
+              QStringList({"Smooth it!", ErrorMessageOf([&] { Smoothed(LoadedModel(faulty)); })}));
     EXPECT_TRUE(window.Track() == LoadedModel(faulty));
-}
-
-TEST_F(Window, FailedSaveIsShownAndHasTakenTheName) {
+    EXPECT_EQ(Enabled(), "btnOpen btnModify");
+    // Each press smooths the track once more.
     Load(trackA);
     Click(btnModify);
-    const QString target = folder.Path(QStringLiteral("taken.svtrack"));
-    ASSERT_TRUE(QDir().mkdir(target));  // a folder where the file should go
-    TrackModel copy = window.Track();
-    const QString message = ErrorMessageOf([&] { SaveTrack(copy, Native(target)); });
-    ASSERT_FALSE(message.isEmpty()) << "saving over a folder should fail";
-
-    QStringList box;
-    SaveAs(target, {Press(box)});
-    EXPECT_EQ(box, QStringList({"Save Track as", message}));
-    EXPECT_EQ(window.CurrentPath(), target);
-    EXPECT_TRUE(QFileInfo(target).isDir());
+    EXPECT_TRUE(window.Track() == once);
+    EXPECT_EQ(Enabled(), "btnOpen btnModify btnSaveAs");
+    Click(btnModify);
+    EXPECT_TRUE(window.Track() == twice);
+    // A cancelled or failed load keeps track and buttons; a refused one leaves nothing to smooth.
+    Load(std::nullopt);
+    Load(damaged, {Press(box)});
+    EXPECT_EQ(box, QStringList({"Load Track", ErrorMessageOf([&] { LoadedModel(damaged); })}));
+    EXPECT_TRUE(window.Track() == twice);
+    EXPECT_EQ(Enabled(), "btnOpen btnModify btnSaveAs");
+    Load(refused);
+    EXPECT_EQ(Enabled(), "btnOpen btnSaveAs");
+    EXPECT_EQ(window.CurrentPath(), trackA);
+    SaveAs(out);
+    EXPECT_EQ(ReadBytes(out), Bytes(twice));
+    SaveAs(std::nullopt);  // writes nothing
+    EXPECT_EQ(ReadBytes(out), Bytes(twice));
+    // A track loaded after a smoothing is saved as it is.
+    Load(trackA);
+    EXPECT_EQ(Enabled(), "btnOpen btnModify btnSaveAs");
+    SaveAs(out);
+    EXPECT_EQ(ReadBytes(out), Bytes(LoadedModel(trackA)));
+    // A failed save is shown and has taken the name all the same.
+    SaveAs(taken, {Press(box)});
+    EXPECT_EQ(box, QStringList({"Save Track as",
+                                ErrorMessageOf([&] { SaveTrack(model, Native(taken)); })}));
+    EXPECT_EQ(window.CurrentPath(), taken);
+    EXPECT_TRUE(QFileInfo(taken).isDir());
+    // Each dialog starts from the last loaded track or save target; neither a refused or damaged
+    // file nor a cancel changes it.
+    const QString filter = QStringLiteral("Skyvault Tracks (*.svtrack)|*.svtrack");
+    const QString owner = FakeDialogs::Arg(static_cast<QWidget*>(&window));
+    const auto opened = [&](const QString& name) {
+        return QStringList{name, "", "true",          "false",   "true", filter,
+                           "1",  "", "Open Track...", "svtrack", owner,  "0"};
+    };
+    EXPECT_EQ(fake.opens, (std::vector{opened(""), opened(faulty), opened(trackA), opened(trackA),
+                                       opened(trackA), opened(out)}));
+    const auto saved = [&](const QString& name) {
+        return QStringList{name,      "",    "true", filter, "1", "", "Save Track As...",
+                           "svtrack", owner, "0"};
+    };
+    EXPECT_EQ(fake.saves, (std::vector{saved(trackA), saved(out), saved(trackA), saved(out)}));
 }
 
 }  // namespace
