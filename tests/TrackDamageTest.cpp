@@ -75,11 +75,10 @@ protected:
             ADD_FAILURE() << "no error for damage in " << tag << " at " << offset;
         } catch (const FormatError& e) {
             const std::string message = e.what();
-            const std::string at = " chunk at byte " + std::to_string(offset) + ": ";
-            EXPECT_TRUE(tag.empty() ? message.starts_with(kName + ": ") &&
-                                          message.find(at) != std::string::npos
-                                    : message.starts_with(kName + ": " + tag + at))
-                << message << "\nshould name " << tag << at;
+            const std::string place =
+                (tag.empty() ? "" : tag + " chunk ") + "at byte " + std::to_string(offset) + ": ";
+            EXPECT_TRUE(message.starts_with(kName + ": " + place))
+                << message << "\nshould name " << place;
             EXPECT_NE(message.find(what), std::string::npos) << message << "\nshould say " << what;
         }
         EXPECT_EQ(model, RichModel());

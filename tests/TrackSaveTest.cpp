@@ -90,7 +90,7 @@ TEST(TrackSave, TracksThatNoFileCanHoldAreRefused) {
         {[&](TrackModel& m) { m.terrainText2 += han; }, "TERA", "U+4E00"},
         {[&](TrackModel& m) { m.terrainText3 += han; }, "TERA", "U+4E00"},
         {[](TrackModel& m) { m.catwRecords[0].extraLength = 0x7FFFFFF0; }, "CATW", "too large"},
-        {[](TrackModel& m) { m.rascRecords[0].items.pop_back(); }, "RASC", "items"},
+        {[](TrackModel& m) { m.rascRecords[0].items.pop_back(); }, "RASC", "1 item but counts 2"},
         {[](TrackModel& m) { m.rascRecords[0].itemCount = -1; }, "RASC", "-1"},
         {[](TrackModel& m) { m.terrainGrid.pop_back(); }, "terrain grid", "5 heights"},
         {[](TrackModel& m) { m.terrainColumns = -3, m.terrainRows = -2; }, "terrain", "-3 x -2"}};

@@ -131,7 +131,8 @@ std::int64_t RascChunkSize(const TrackModel& model) {
     for (const RascEntry& r : model.rascRecords) {
         if (r.items.size() != static_cast<std::size_t>(std::max(r.itemCount, 0))) {
             throw SaveError("The track cannot be saved: a RASC record holds " +
-                            std::to_string(r.items.size()) + " items but counts " +
+                            std::to_string(r.items.size()) +
+                            (r.items.size() == 1 ? " item" : " items") + " but counts " +
                             std::to_string(r.itemCount) + ".");
         }
         size += static_cast<std::int64_t>(kRascMinBytes + kRascItemBytes * r.items.size());

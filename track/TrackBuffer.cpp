@@ -156,9 +156,11 @@ void TrackBuffer::CheckCount(std::int32_t count, std::size_t minBytes, const cha
     }
 }
 
+// Between chunks there is no tag to name, only the place.
 void TrackBuffer::Fail(const std::string& what) const {
-    throw FormatError(fileName + ": " + std::string(chunkTag) + " chunk at byte " +
-                      std::to_string(chunkOffset) + ": " + what + ".");
+    const std::string chunk = chunkTag.empty() ? "" : std::string(chunkTag) + " chunk ";
+    throw FormatError(fileName + ": " + chunk + "at byte " + std::to_string(chunkOffset) + ": " +
+                      what + ".");
 }
 
 void TrackBuffer::FailAtEnd() const {

@@ -101,7 +101,8 @@ void WalkChunks(TrackBuffer& buffer, TrackModel& model, std::vector<WalkEntry>* 
         buffer.chunkOffset = buffer.cursor;
         if (buffer.Remaining() < 4) {
             buffer.Fail("the file ends where another chunk should begin (" +
-                        std::to_string(remaining) + " more are promised by the child counts)");
+                        std::to_string(remaining) + (remaining == 1 ? " more is" : " more are") +
+                        " promised by the child counts)");
         }
         WalkEntry entry{buffer.ReadTag(), buffer.chunkOffset};
         buffer.chunkTag = entry.tag;
