@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <limits>
 #include <new>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,9 +90,11 @@ Outcome Parse(const Bytes& image, std::string* message = nullptr) {
         if (!ParseTrack(model, image, "hill.svtrack")) outcome = Outcome::kRefused;
     } catch (const FormatError& e) {
         outcome = Outcome::kDamaged;
-        static const std::regex kSentence("[ -~]*\\.");
         const std::string what = e.what();
-        EXPECT_TRUE(std::regex_match(what, kSentence)) << what;
+        EXPECT_TRUE(
+            std::all_of(what.begin(), what.end(), [](char c) { return c >= ' ' && c <= '~'; }) &&
+            what.ends_with('.'))
+            << what;
         if (message) *message = what;
     }
     EXPECT_LE(peak - start, MemoryBound(image.size())) << image.size() << " bytes";
@@ -168,8 +169,7 @@ TEST(HostileFile, EndlessChunksAndUnprintableTags) {
 TEST(HostileFile, SampleCutShortAnywhere) {
     const Bytes sample = ReadFile(RAILGRACE_SAMPLE);
     ASSERT_GT(sample.size(), 10000u);
-    // The chunk, and the record kind or text that the file ends inside.
-    const std::regex kWhere(R"((?:(\S+) chunk )?at byte \d+: (?:.*the file ends inside (\D+))?)");
+    // The chunks named, and the record kinds or texts that the file ends inside.
     std::set<std::string> where;
     for (std::size_t cut = 4; cut + 1 < sample.size(); ++cut) {
         std::string message;
@@ -180,10 +180,16 @@ TEST(HostileFile, SampleCutShortAnywhere) {
             EXPECT_EQ(cut, 31u);
             continue;
         }
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(message, m, kWhere)) << message;
-        if (m[1].matched) where.insert(m[1]);
-        if (m[2].matched) where.insert(m[2]);
+        const std::string prefix = "hill.svtrack: ";
+        const std::size_t at = message.find("at byte ");
+        ASSERT_TRUE(message.starts_with(prefix) && at != std::string::npos) << message;
+        // " chunk " stands between the tag and the place.
+        if (at > prefix.size()) where.insert(message.substr(prefix.size(), at - prefix.size() - 7));
+        const std::size_t inside = message.find("the file ends inside ");
+        if (inside != std::string::npos) {
+            const std::size_t kind = inside + 21;
+            where.insert(message.substr(kind, message.find_first_of("0123456789", kind) - kind));
+        }
         if (::testing::Test::HasFailure()) FAIL() << "cut at " << cut;
     }
     for (const char* tag : {"SKYV", "TRCK", "INFO", "BEZR", "SEGM", "SUPP", "FUND", "RASC", "FREN",
