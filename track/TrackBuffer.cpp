@@ -19,6 +19,12 @@ constexpr std::size_t kReadAhead = std::size_t{1} << 20;
 constexpr std::size_t kFloatsAside = std::size_t{1} << 16;
 constexpr std::size_t kFloatsAtOnce = 1024;
 
+std::string CodePoint(char32_t c) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    return code;
+}
+
 }  // namespace
 
 // Appends count floats stored at `at` to values, through a small block that stays in the cache
@@ -36,16 +42,6 @@ void TrackBuffer::AppendFloats(std::vector<float>& values, const std::uint8_t* a
         count -= n;
     }
 }
-
-namespace {
-
-std::string CodePoint(char32_t c) {
-    char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    return code;
-}
-
-}  // namespace
 
 std::string TrackBuffer::ReadTag() {
     const std::uint8_t* at = Take(4);
