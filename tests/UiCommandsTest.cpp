@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <optional>
+#include <tuple>
 
 #include "ByteBuilder.h"
 #include "smooth/Smooth.h"
@@ -33,11 +34,20 @@ TEST(FileDialogRequest, FilterAndOptionBits) {
     EXPECT_EQ(request, (FileDialogRequest{.readOnly = true}));
 }
 
-TEST(WindowLayout, TwipsMakeTheWindowsPixels) {
+TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
     EXPECT_EQ(TwipsToPixels(kClientWidth, 96), 338);
     EXPECT_EQ(TwipsToPixels(kClientHeight, 96), 72);
     EXPECT_EQ(TwipsToPixels(kClientWidth, 144), 507);  // 150 %: rounded, not cut
     EXPECT_EQ(TwipsToPixels(1455, 120), 121);
+
+    // The text fits up to `largest` points (0: at no size).
+    using Row = std::tuple<double, double, double>;  // default, largest, chosen
+    for (const auto& [defaultSize, largest, chosen] :
+         {Row{9, 12, 9}, Row{11, 9.7, 9.5}, Row{10.25, 8, 7.75}, Row{9, 0, 4}, Row{3, 0, 3}}) {
+        EXPECT_EQ(FittingPointSize(defaultSize, [&](double size) { return size <= largest; }),
+                  chosen)
+            << defaultSize << " pt fitting up to " << largest << " pt";
+    }
 }
 
 TrackModel Loaded(const std::string& path) {

@@ -65,7 +65,6 @@ TEST_F(Window, LayoutCreditsCentringAndClosing) {
         EXPECT_EQ(control->property("text").toString(), caption);
         EXPECT_EQ(control->geometry(), geometry);
         EXPECT_EQ(control->isEnabled(), enabled);
-        EXPECT_FALSE(control->testAttribute(Qt::WA_SetFont));
     }
     EXPECT_FALSE(window.testAttribute(Qt::WA_SetFont));
     QStringList tabOrder;  // whatever is enabled
@@ -84,9 +83,6 @@ TEST_F(Window, LayoutCreditsCentringAndClosing) {
     EXPECT_EQ(text1->toPlainText(), QString(credits).remove(u'\r'));  // one paragraph a line
     EXPECT_EQ(text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(text1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QTextCursor secondLine(text1->document()->findBlockByNumber(1));
-    secondLine.movePosition(QTextCursor::EndOfBlock);
-    EXPECT_LT(text1->cursorRect(secondLine).bottom(), text1->viewport()->height());
 
     // The frame is not known before the first show, so the centre may be off by its thickness.
     const QPoint offset =
@@ -98,6 +94,75 @@ TEST_F(Window, LayoutCreditsCentringAndClosing) {
     QTimer::singleShot(0, &window, [this] { window.close(); });
     QTimer::singleShot(5000, &window, [] { QApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
+}
+
+// Whether control shows its whole text in its font: a caption inside the rectangle its style
+// draws it in; every credits line, as the box lays it out, inside the box's width and the first
+// two inside its height.
+bool ShowsWhole(QWidget* control) {
+    if (auto* box = qobject_cast<QPlainTextEdit*>(control)) {
+        const QSize room = box->viewport()->size();
+        for (int line = 0; line < box->document()->blockCount(); ++line) {
+            QTextCursor end(box->document()->findBlockByNumber(line));
+            end.movePosition(QTextCursor::EndOfBlock);
+            const QRect cursor = box->cursorRect(end);
+            if (cursor.left() + box->document()->documentMargin() > room.width()) return false;
+            if (line < 2 && cursor.bottom() >= room.height()) return false;
+        }
+        return true;
+    }
+    auto* button = qobject_cast<QPushButton*>(control);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const QRect contents =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    return contents.contains(QRect(
+        contents.topLeft(), button->fontMetrics().size(Qt::TextShowMnemonic, button->text())));
+}
+
+bool AllShowWhole(const QList<QWidget*>& controls, const QFont& font) {
+    for (QWidget* control : controls) control->setFont(font);
+    return std::ranges::all_of(controls, ShowsWhole);
+}
+
+// Under the desktop's font and larger and smaller ones: the buttons together, and the credits
+// box, keep the default font while their texts fit in it, and otherwise get its family at the
+// largest size, in half points, that shows them whole.
+TEST(WindowFonts, TextsShowWholeInTheDefaultFontMadeSmallerOnlyAsFarAsNeeded) {
+    const QFont desktop = QApplication::font();
+    // The application font's size (0: the desktop's) and whether the fonts are made smaller.
+    using Row = std::pair<double, std::optional<bool>>;
+    for (const auto& [points, smaller] :
+         {Row{0, std::nullopt}, Row{5, false}, Row{11, true}, Row{14, true}}) {
+        QFont font = desktop;
+        if (points > 0) font.setPointSizeF(points);
+        QApplication::setFont(font);
+        frmMain window;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EQ(window.size(), QSize(338, 72));
+        for (const QStringList& names :
+             {QStringList{"btnOpen", "btnModify", "btnSaveAs"}, QStringList{"Text1"}}) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 pt, %2").arg(points).arg(names.join(u' ')).toStdString());
+            QList<QWidget*> group;
+            for (const QString& name : names) group.append(window.findChild<QWidget*>(name));
+            const bool reduced = group[0]->testAttribute(Qt::WA_SetFont);
+            QFont shown = group[0]->font();
+            for (QWidget* control : group) {
+                EXPECT_EQ(control->testAttribute(Qt::WA_SetFont), reduced);
+                EXPECT_EQ(control->font().toString(), shown.toString());
+                EXPECT_TRUE(ShowsWhole(control));
+            }
+            EXPECT_EQ(reduced, smaller.value_or(reduced));
+            EXPECT_EQ(shown.family(), font.family());
+            EXPECT_EQ(AllShowWhole(group, font), !reduced);
+            shown.setPointSizeF(shown.pointSizeF() + 0.5);
+            EXPECT_TRUE(!reduced || !AllShowWhole(group, shown))
+                << "it would fit half a point larger";
+        }
+    }
+    QApplication::setFont(desktop);
 }
 
 TEST_F(Window, ClicksRunTheCommandsAndShowTheirOutcome) {

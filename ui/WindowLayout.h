@@ -2,6 +2,7 @@
 // the controls in tab order, and the credits.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -42,6 +43,20 @@ inline constexpr std::array<ControlLayout, 4> kControls{{
 // make a pixel at 96 dots per inch.
 constexpr int TwipsToPixels(int twips, int dotsPerInch) {
     return (twips * dotsPerInch + 720) / 1440;
+}
+
+// The layout keeps its size whatever font the desktop has, so a text shows in the default font,
+// made smaller half a point at a time only as far as it needs to fit its control: the largest
+// such size not above defaultSize at which fits(pointSize) holds, but never below
+// kSmallestPointSize (nor ever above the default).
+inline constexpr double kSmallestPointSize = 4;
+
+template <class Fits>
+double FittingPointSize(double defaultSize, Fits fits) {
+    double size = defaultSize;
+    while (size > kSmallestPointSize && !fits(size))
+        size = std::max(size - 0.5, kSmallestPointSize);
+    return size;
 }
 
 }  // namespace railgrace

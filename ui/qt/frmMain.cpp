@@ -1,11 +1,18 @@
 #include "ui/qt/frmMain.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextDocument>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
 
 #include "ui/WindowLayout.h"
 #include "ui/qt/mFileDialog.h"
@@ -34,6 +41,45 @@ QPushButton* MakeButton(QWidget* parent, const ControlLayout& layout) {
     Place(button, layout);
     button->setAutoDefault(false);
     return button;
+}
+
+// Whether a button's caption fits where its style draws it; a label that does not is clipped.
+bool CaptionFits(QWidget* control, const QFontMetrics& metrics) {
+    const auto* button = static_cast<QPushButton*>(control);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const QRect contents =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    const QSize text = metrics.size(Qt::TextShowMnemonic, button->text());
+    return text.width() <= contents.width() && text.height() <= contents.height();
+}
+
+// Whether every credits line fits the box's width and the first two its height. Without scroll
+// bars the viewport is the contents rectangle, which is known before the box is first shown.
+bool CreditsFit(QWidget* control, const QFontMetrics& metrics) {
+    const auto* box = static_cast<QPlainTextEdit*>(control);
+    const int margins = static_cast<int>(std::ceil(2 * box->document()->documentMargin()));
+    const QSize room = box->contentsRect().size() - QSize(margins, margins);
+    int widest = 0;
+    for (const QString& line : box->toPlainText().split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest <= room.width() && 2 * metrics.lineSpacing() <= room.height();
+}
+
+// Gives controls their default font at the largest size at which fits holds for each of them,
+// and leaves their font alone when it holds at the default size.
+void ShowWhole(std::initializer_list<QWidget*> controls,
+               bool (*fits)(QWidget*, const QFontMetrics&)) {
+    QFont font = (*controls.begin())->font();
+    const double defaultSize = QFontInfo(font).pointSizeF();
+    const double size = FittingPointSize(defaultSize, [&](double points) {
+        font.setPointSizeF(points);
+        return std::ranges::all_of(controls,
+                                   [&](QWidget* c) { return fits(c, QFontMetrics(font, c)); });
+    });
+    if (size == defaultSize) return;
+    font.setPointSizeF(size);
+    for (QWidget* control : controls) control->setFont(font);
 }
 
 }  // namespace
@@ -75,6 +121,10 @@ void frmMain::CreateControls() {
     Text1->document()->setDocumentMargin(1);
     Text1->setTabChangesFocus(true);
     Text1->setPlainText(ToQString(kControls[3].caption));
+
+    // The buttons share one size, so that the row looks even.
+    ShowWhole({btnOpen, btnModify, btnSaveAs}, CaptionFits);
+    ShowWhole({Text1}, CreditsFit);
 
     setTabOrder(btnOpen, btnModify);
     setTabOrder(btnModify, btnSaveAs);
