@@ -1,5 +1,5 @@
-# What `cpack` makes from an install: on Linux a Debian package.
-include(GNUInstallDirs)
+# What `cpack` makes from an install: on Linux a Debian package, on Windows an installer (NSIS)
+# and a portable zip.
 
 set(CPACK_PACKAGE_NAME railgrace)
 set(CPACK_PACKAGE_VENDOR "Railgrace developers")
@@ -14,6 +14,8 @@ for byte.
 The package holds the window (railgrace) and the command-line tool
 (railgrace-cli), which also inspects tracks and measures their smoothness.")
 set(CPACK_STRIP_FILES ON)
+# The installer's commands below hold backslashes and quotes that must reach NSIS as written.
+set(CPACK_VERBATIM_VARIABLES ON)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_GENERATOR DEB)
@@ -25,6 +27,8 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
     # No maintainer scripts: the desktop, MIME and icon databases are refreshed by the file
     # triggers of desktop-file-utils, shared-mime-info and hicolor-icon-theme.
+elseif(WIN32)
+    include("${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake")
 endif()
 
 include(CPack)
