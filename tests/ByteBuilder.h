@@ -155,6 +155,8 @@ template <class... F>
 struct Overload : F... {
     using F::operator()...;
 };
+template <class... F>
+Overload(F...) -> Overload<F...>;
 
 inline void Put(ByteBuilder& b, const SegmentEntry& s) {
     b.Put(s.segmentType, s.flag1, U24{s.values24[0]}, U24{s.values24[1]}, U24{s.values24[2]},

@@ -358,7 +358,7 @@ TEST(HostileFile, TooLongFilesAndPipesAreRefusedBeforeReading) {
 // ends, with the one zero byte behind it as always, and fails like any file cut short; floats
 // read before stay as they were.
 TEST(HostileFile, FileThatShrinksWhileRead) {
-    constexpr std::size_t kSize = 3 << 20, kShrunk = (2 << 20) + 2;
+    constexpr std::size_t kSize = std::size_t{3} << 20, kShrunk = (std::size_t{2} << 20) + 2;
     const auto byte = [](std::size_t i) { return static_cast<std::uint8_t>(i * 7 + 1); };
     const auto int32At = [&](std::size_t at) {  // with zeros behind the file's end
         std::uint32_t value = 0;

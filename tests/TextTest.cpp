@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -27,7 +28,8 @@ TEST(Cp1252, EveryByteComesBackAndOtherCharactersHaveNone) {
         EXPECT_EQ(ByteFromChar(CharFromByte(byte)), byte) << "byte " << b;
     }
     EXPECT_EQ(DecodeText(all), test::Cp1252Text(all));
-    for (char32_t c : {0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
+    for (char32_t c :
+         std::initializer_list<char32_t>{0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
         EXPECT_FALSE(ByteFromChar(c).has_value()) << "U+" << std::hex << std::uint32_t{c};
     }
     // A few characters of the code page, as a check on the table the tests compare against; the
