@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "track/TrackModel.h"
@@ -129,28 +130,45 @@ inline void Put(ByteBuilder& b, const BezierVertex& v) {
           v.auxFlagA, v.auxFlagC, v.auxFlagB, Gap{17});
 }
 
-// Types 0 to 4 carry a block length and a block of 0, 126, 36, 28 or 50 bytes.
+// The type block of a SEGM record in file order: its fields and reserved runs. Types 0 to 4
+// carry a block length and a block of 0, 126, 36, 28 or 50 bytes.
+using SegmentField =
+    std::variant<float SegmentEntry::*, std::uint8_t SegmentEntry::*, bool SegmentEntry::*, Gap>;
+inline const std::vector<SegmentField>& SegmentBlock(std::int32_t type) {
+    using S = SegmentEntry;
+    static const std::vector<SegmentField> blocks[] = {
+        {},
+        {&S::type1Float1, &S::type1Float2, &S::type1Float3, &S::type1Float4,  &S::type1Byte1,
+         &S::type1Byte2,  &S::type1Flag1,  &S::type1Byte3,  &S::type1Float5,  Gap{4},
+         &S::type1Flag3,  &S::type1Float9, Gap{4},          &S::type1Float10, &S::type1Float11,
+         Gap{4},          &S::type1Flag2,  &S::type1Float6, &S::type1Float7,  &S::type1Float8,
+         Gap{64}},
+        {Gap{3}, &S::type2Byte1, &S::type2Float1, &S::type2Float2, &S::type2Float3, Gap{4},
+         &S::type2Flag1, &S::type2Flag2, Gap{14}},
+        {&S::type3Float1, &S::type3Float2, &S::type3Float3, Gap{3}, &S::type3Byte1, &S::type3Flag1,
+         &S::type3Flag2, Gap{10}},
+        {&S::type4Float1, &S::type4Float2, &S::type4Float3, Gap{4}, &S::type4Float7, &S::type4Flag1,
+         &S::type4Flag3, &S::type4Float4, &S::type4Float5, &S::type4Float6, &S::type4Flag4,
+         &S::type4Flag5, &S::type4Flag2, Gap{13}}};
+    return blocks[type];
+}
+
+template <class... F>
+struct Overload : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overload(F...) -> Overload<F...>;
+
 inline void Put(ByteBuilder& b, const SegmentEntry& s) {
     b.Put(s.segmentType, s.flag1, U24{s.values24[0]}, U24{s.values24[1]}, U24{s.values24[2]},
           s.flag2, Gap{15});
     if (s.segmentType < 0 || s.segmentType > 4) return;
     constexpr std::int32_t kBlockLength[] = {0, 126, 36, 28, 50};
     b.Put(b.mess.blockLength.value_or(kBlockLength[s.segmentType]));
-    if (s.segmentType == 1) {
-        b.Put(s.type1Float1, s.type1Float2, s.type1Float3, s.type1Float4, s.type1Byte1,
-              s.type1Byte2, s.type1Flag1, s.type1Byte3, s.type1Float5, Gap{4}, s.type1Flag3,
-              s.type1Float9, Gap{4}, s.type1Float10, s.type1Float11, Gap{4}, s.type1Flag2,
-              s.type1Float6, s.type1Float7, s.type1Float8, Gap{64});
-    } else if (s.segmentType == 2) {
-        b.Put(Gap{3}, s.type2Byte1, s.type2Float1, s.type2Float2, s.type2Float3, Gap{4},
-              s.type2Flag1, s.type2Flag2, Gap{14});
-    } else if (s.segmentType == 3) {
-        b.Put(s.type3Float1, s.type3Float2, s.type3Float3, Gap{3}, s.type3Byte1, s.type3Flag1,
-              s.type3Flag2, Gap{10});
-    } else if (s.segmentType == 4) {
-        b.Put(s.type4Float1, s.type4Float2, s.type4Float3, Gap{4}, s.type4Float7, s.type4Flag1,
-              s.type4Flag3, s.type4Float4, s.type4Float5, s.type4Float6, s.type4Flag4, s.type4Flag5,
-              s.type4Flag2, Gap{13});
+    for (const SegmentField& field : SegmentBlock(s.segmentType)) {
+        std::visit(Overload{[&](Gap gap) { b.Put(gap); }, [&](auto member) { b.Put(s.*member); }},
+                   field);
     }
 }
 
@@ -374,38 +392,22 @@ inline BezierVertex MakeVertex(FloatSeq& f, bool a, bool b, bool c) {
     return {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], a, b, c};
 }
 
-// A segment of the type with distinct values; of its block's flags only the hot-th is true.
+// A segment of the type with distinct values; of its block's flags, in file order, only the
+// hot-th is true.
 inline SegmentEntry MakeSegment(std::int32_t type, int hot, FloatSeq& f) {
     SegmentEntry s;
     s.segmentType = type;
     s.values24 = {0x10203 * (hot + 1), 0xFFFFFF - hot, 0x800000 + type};
     s.flag1 = hot % 2 == 0;
     s.flag2 = !s.flag1;
-    std::vector<float*> floats;
-    std::vector<std::uint8_t*> bytes;
-    std::vector<bool*> flags;
-    if (type == 1) {
-        floats = {&s.type1Float1, &s.type1Float2,  &s.type1Float3, &s.type1Float4,
-                  &s.type1Float5, &s.type1Float6,  &s.type1Float7, &s.type1Float8,
-                  &s.type1Float9, &s.type1Float10, &s.type1Float11};
-        bytes = {&s.type1Byte1, &s.type1Byte2, &s.type1Byte3};
-        flags = {&s.type1Flag1, &s.type1Flag2, &s.type1Flag3};
-    } else if (type == 2) {
-        floats = {&s.type2Float1, &s.type2Float2, &s.type2Float3};
-        bytes = {&s.type2Byte1};
-        flags = {&s.type2Flag1, &s.type2Flag2};
-    } else if (type == 3) {
-        floats = {&s.type3Float1, &s.type3Float2, &s.type3Float3};
-        bytes = {&s.type3Byte1};
-        flags = {&s.type3Flag1, &s.type3Flag2};
-    } else if (type == 4) {
-        floats = {&s.type4Float1, &s.type4Float2, &s.type4Float3, &s.type4Float4,
-                  &s.type4Float5, &s.type4Float6, &s.type4Float7};
-        flags = {&s.type4Flag1, &s.type4Flag2, &s.type4Flag3, &s.type4Flag4, &s.type4Flag5};
+    if (type < 0 || type > 4) return s;
+    int flag = 0;
+    for (const SegmentField& field : SegmentBlock(type)) {
+        std::visit(Overload{[](Gap) {}, [&](float SegmentEntry::*p) { s.*p = f(); },
+                            [&](std::uint8_t SegmentEntry::*p) { s.*p = f.NextByte(); },
+                            [&](bool SegmentEntry::*p) { s.*p = flag++ == hot; }},
+                   field);
     }
-    for (float* p : floats) *p = f();
-    for (std::uint8_t* p : bytes) *p = f.NextByte();
-    for (std::size_t i = 0; i < flags.size(); ++i) *flags[i] = std::cmp_equal(i, hot);
     return s;
 }
 

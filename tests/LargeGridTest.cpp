@@ -40,7 +40,8 @@ TEST(LargeGrid, LoadsAndSavesEveryBitPattern) {
         return Headerless(m);
     };
     EXPECT_EQ(withoutGrid(loaded), withoutGrid(model));
-    EXPECT_EQ(ReadFile(SaveTrack(loaded, folder / "saved.svtrack")), image);
+    ASSERT_EQ(SaveTrack(loaded, folder / "saved"), folder / "saved.svtrack");
+    EXPECT_EQ(ReadFile(folder / "saved.svtrack"), image);
 }
 
 }  // namespace

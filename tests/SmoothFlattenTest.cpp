@@ -41,40 +41,6 @@ TEST(SmoothFlatten, OddAndEvenRings) {
     }
 }
 
-// The 20 half-steps of one vertex whose neighbours' control points p and q stay put, one stored
-// float at a time: differences, N, s1, s2, nn, each projected coordinate and each half-step.
-std::array<F3, 2> TwentyHalfSteps(F3 pos, std::array<F3, 2> cp, F3 p, F3 q) {
-    const F3 d1 = Diff(p, pos), d2 = Diff(q, pos);
-    const F3 n{Fl(double{d1[1]} * d2[2] - double{d1[2]} * d2[1]),
-               Fl(double{d1[2]} * d2[0] - double{d1[0]} * d2[2]),
-               Fl(double{d1[0]} * d2[1] - double{d1[1]} * d2[0])};
-    const float nn = Fl(Dot3(n, n));
-    for (int k = 0; k < 20; ++k) {
-        for (F3& c : cp) {
-            const float s = Fl(Dot3(n, Diff(c, pos)));
-            for (std::size_t i = 0; i < 3; ++i) {
-                c[i] = Fl((Fl(c[i] - double{n[i]} * s / nn) + double{c[i]}) / 2);
-            }
-        }
-    }
-    return cp;
-}
-
-TEST(SmoothFlatten, EveryStoredValueIsRoundedToFloat) {
-    std::minstd_rand rng{777};
-    for (int trial = 0; trial < 100; ++trial) {
-        const F3 pos = Near(rng, {0, 60, 0}, 5), p = Near(rng, {-25, 60, -15}, 10);
-        const F3 q = Near(rng, {25, 60, -15}, 10);
-        const std::array<F3, 2> cp{Near(rng, {-8, 60, 0}, 4), Near(rng, {8, 60, 0}, 4)};
-        const std::vector<BezierVertex> flattened =
-            Flattened(Triple(P3(p), P3(cp[0]), P3(cp[1]), P3(q), P3(pos)), NeighboursMarked());
-        // Vertex 1 is odd: it ends with the 20th half-step.
-        const std::array<F3, 2> expected = TwentyHalfSteps(pos, cp, p, q);
-        EXPECT_EQ(Cp1Of(flattened[1]), P3(expected[0])) << "trial " << trial;
-        EXPECT_EQ(Cp2Of(flattened[1]), P3(expected[1])) << "trial " << trial;
-    }
-}
-
 TEST(SmoothFlatten, EveryProposalOfASweepSeesTheSweepsStartingState) {
     // Turning an even loop by two vertices keeps every vertex's parity, so the result turns with
     // it; it would not if a proposal saw the changes made before it in its sweep from vertex 0.

@@ -54,34 +54,6 @@ TEST(SmoothPlace, WhereTheVertexGoes) {
     }
 }
 
-// One placement one stored float at a time: T, U, V, lenU, lenV, qS, qL, r, t and the new
-// coordinates rounded to float; the lengths in the cosines taken afresh in double.
-Point3 PlacedByHand(F3 prev, F3 cp1, F3 cp2, F3 next) {
-    const F3 t = Diff(cp2, cp1), u = Diff(cp1, prev), v = Diff(cp2, next);
-    const double cosU = Dot3(u, t) / (std::sqrt(Dot3(u, u)) * std::sqrt(Dot3(t, t)));
-    const double cosV = -Dot3(v, t) / (std::sqrt(Dot3(v, v)) * std::sqrt(Dot3(t, t)));
-    const float qS = Fl(std::sqrt(1 - cosU * cosU) / std::sqrt(1 - cosV * cosV));
-    const float qL = Fl(double{Fl(std::sqrt(Dot3(u, u)))} / Fl(std::sqrt(Dot3(v, v))));
-    const float along = Fl(1 - 1 / (double{Fl(std::sqrt(double{qS} * qL))} + 1));
-    return {Fl(cp1[0] + double{along} * t[0]), Fl(cp1[1] + double{along} * t[1]),
-            Fl(cp1[2] + double{along} * t[2])};
-}
-
-TEST(SmoothPlace, EveryStoredValueIsRoundedToFloat) {
-    std::minstd_rand rng{12345};
-    int moved = 0;
-    for (int trial = 0; trial < 300; ++trial) {
-        const F3 prev = Near(rng, {-32, 50, 0}, 10), cp1 = Near(rng, {-8, 50, 0}, 5);
-        const F3 cp2 = Near(rng, {8, 50, 0}, 5), next = Near(rng, {32, 50, 0}, 10);
-        const Point3 placed =
-            Placed(Triple(P3(prev), P3(cp1), P3(cp2), P3(next)), NeighboursMarked());
-        if (placed == kStart) continue;
-        ++moved;
-        EXPECT_EQ(placed, PlacedByHand(prev, cp1, cp2, next)) << "trial " << trial;
-    }
-    EXPECT_GT(moved, 250);
-}
-
 TEST(SmoothPlace, OnlyEligibleVerticesMoveAndAuxFlagCIsClearedOnAll) {
     // A crest on a run straight in plan (the third row) is placed only inside the run.
     const struct {

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -94,28 +93,10 @@ inline std::string SmoothErrorMessage(const std::function<void()>& action) try {
     return error.what();
 }
 
-// The tests' own arithmetic: a volatile float holds exactly a float, whatever the optimiser does.
 using F3 = std::array<float, 3>;
 
-inline float Fl(double value) {
-    volatile float stored = static_cast<float>(value);
-    return stored;
-}
-inline F3 Diff(F3 a, F3 b) {
-    return {Fl(double{a[0]} - b[0]), Fl(double{a[1]} - b[1]), Fl(double{a[2]} - b[2])};
-}
-inline double Dot3(F3 a, F3 b) {
-    return double{a[0]} * b[0] + double{a[1]} * b[1] + double{a[2]} * b[2];
-}
 inline Point3 P3(F3 a) {
     return {a[0], a[1], a[2]};
-}
-
-// A point within spread of centre on each axis, with coordinates that have no short binary
-// expansion, from a fixed sequence.
-inline F3 Near(std::minstd_rand& rng, F3 centre, float spread) {
-    for (float& c : centre) c += spread * (static_cast<float>(rng() >> 7) / 8388608.0f - 1);
-    return centre;
 }
 
 }  // namespace railgrace::testing

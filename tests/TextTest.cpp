@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -15,7 +16,10 @@ namespace {
 
 using test::Cp1252Char;
 
-TEST(Cp1252, EveryByteHasTheCharacterOfTheCodePageAndComesBack) {
+// Every byte has the character of the code page and comes back; characters without a byte have
+// none. U+0080 and U+009F are C1 controls that the code page gives no byte: 0x80 is the euro sign
+// and 0x9F the capital Y with diaeresis.
+TEST(Cp1252, EveryByteComesBackAndOtherCharactersHaveNone) {
     test::Bytes all;
     for (int b = 0; b < 256; ++b) {
         const auto byte = static_cast<std::uint8_t>(b);
@@ -24,20 +28,16 @@ TEST(Cp1252, EveryByteHasTheCharacterOfTheCodePageAndComesBack) {
         EXPECT_EQ(ByteFromChar(CharFromByte(byte)), byte) << "byte " << b;
     }
     EXPECT_EQ(DecodeText(all), test::Cp1252Text(all));
+    for (char32_t c :
+         std::initializer_list<char32_t>{0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
+        EXPECT_FALSE(ByteFromChar(c).has_value()) << "U+" << std::hex << std::uint32_t{c};
+    }
     // A few characters of the code page, as a check on the table the tests compare against; the
     // undefined bytes stand for their control characters.
     const std::pair<std::uint8_t, char32_t> known[] = {
         {0x41, U'A'},   {0x00, 0},    {0x80, 0x20AC}, {0x81, 0x81}, {0x8A, 0x0160}, {0x8D, 0x8D},
         {0x96, 0x2013}, {0x9D, 0x9D}, {0x9F, 0x0178}, {0xA0, 0xA0}, {0xFF, 0xFF}};
     for (auto [byte, c] : known) EXPECT_EQ(Cp1252Char(byte), c) << int{byte};
-}
-
-TEST(Cp1252, CharactersWithoutAByteHaveNone) {
-    // U+0080 and U+009F are C1 controls that the code page gives no byte: 0x80 is the euro sign
-    // and 0x9F the capital Y with diaeresis.
-    for (char32_t c : {0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
-        EXPECT_FALSE(ByteFromChar(c).has_value()) << "U+" << std::hex << std::uint32_t{c};
-    }
 }
 
 TEST(Utf8, EncodesEveryLengthAndDecodesWhatItEncodes) {

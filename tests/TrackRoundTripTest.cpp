@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,33 +33,17 @@ std::optional<Chunk> TakeChunk(Chunk& c, std::string_view tag) {
     return std::nullopt;
 }
 
-// An unknown chunk with children, one of them with a known tag and content of the wrong length,
-// among TRCK's children behind BEZR.
-void AddUnknownChunk(Chunk& tree) {
-    Chunk unknown = MakeChunk("Xtra", Bytes(9, 0x02),
-                              {MakeChunk("JUNK", Bytes(3, 0x03)), MakeChunk("BEZR", Bytes(7, 1))});
-    std::vector<Chunk>& children = FindChunk(tree, "TRCK").children;
-    children.insert(children.begin() + 2, unknown);
-}
-
-// BEZR moved out of TRCK to stand before it, as a child of the root.
-void MoveBezierFirst(Chunk& tree) {
-    tree.children.insert(tree.children.begin(), *TakeChunk(tree, "BEZR"));
-}
-
 // A FREN and a SEGM chunk with other content ahead of the real ones.
-void AddEarlierDuplicates(Chunk& tree, const Mess& mess = {}) {
+void AddEarlierDuplicates(Chunk& tree) {
     TrackModel other;
     FloatSeq f;
     other.frenRecords = {FrenEntry{-1, -2, -3}, FrenEntry{-4, -5, -6}, FrenEntry{-7, -8, -9}};
     other.segmRecords = {MakeSegment(2, 0, f)};
-    Chunk otherTree = FileTree(other, mess);
+    Chunk otherTree = FileTree(other);
     std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
     supp.insert(supp.begin() + 2, FindChunk(otherTree, "FREN"));
     tree.children.insert(tree.children.begin(), FindChunk(otherTree, "SEGM"));
 }
-
-const Mess kMessy{0xA5, 0x01, 0x7F, 999, 0xEE, false};
 
 struct OddFile {
     std::string what;
@@ -81,7 +64,8 @@ std::vector<OddFile> OddFiles() {
     // Reserved runs, flag bytes, uint24 first bytes, SEGM block lengths and catwalk extra bytes
     // that a save never writes, and tags in lower or mixed case.
     for (const Mess& mess :
-         {kMessy, Mess{0xFF, 0x80, 0xFF, 0, 0x5A, true}, Mess{0x01, 0xFE, 0x80, -1, 0xFF, false}}) {
+         {Mess{0xA5, 0x01, 0x7F, 999, 0xEE, false}, Mess{0xFF, 0x80, 0xFF, 0, 0x5A, true},
+          Mess{0x01, 0xFE, 0x80, -1, 0xFF, false}}) {
         add("messy", same, mess);
     }
     add("mixed-case tags", [](Chunk& tree) {
@@ -89,7 +73,13 @@ std::vector<OddFile> OddFiles() {
         FindChunk(tree, "TERA").tag = "Tera";
         tree.tag = "SkYv";
     });
-    add("unknown chunk", AddUnknownChunk);
+    // One of its children with a known tag and content of the wrong length.
+    add("unknown chunk", [](Chunk& tree) {
+        std::vector<Chunk>& children = FindChunk(tree, "TRCK").children;
+        children.insert(children.begin() + 2, MakeChunk("Xtra", Bytes(9, 0x02),
+                                                        {MakeChunk("JUNK", Bytes(3, 0x03)),
+                                                         MakeChunk("BEZR", Bytes(7, 1))}));
+    });
     add("unknown chunks of size -4 and -1", [](Chunk& tree) {
         std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
         for (auto [at, size] : {std::pair{1, -4}, std::pair{3, -1}}) {
@@ -100,9 +90,9 @@ std::vector<OddFile> OddFiles() {
             supp.insert(supp.begin() + at, odd);
         }
     });
-    add("BEZR before TRCK", MoveBezierFirst);
-    add("later chunk of a kind replaces the earlier",
-        [](Chunk& tree) { AddEarlierDuplicates(tree); });
+    add("BEZR before TRCK",
+        [](Chunk& tree) { tree.children.insert(tree.children.begin(), *TakeChunk(tree, "BEZR")); });
+    add("later chunk of a kind replaces the earlier", AddEarlierDuplicates);
     add("flat tree with wrong sizes", [](Chunk& tree) {
         // Every chunk a direct child of the root; the sizes of known chunks are never looked at.
         std::vector<Chunk> flat;
@@ -116,16 +106,6 @@ std::vector<OddFile> OddFiles() {
         flatten(tree);
         tree.children = flat;
     });
-    add(
-        "everything at once",
-        [](Chunk& tree) {
-            AddUnknownChunk(tree);
-            MoveBezierFirst(tree);
-            AddEarlierDuplicates(tree, kMessy);
-            FindChunk(tree, "TRCK").tag = "trck";
-        },
-        kMessy);
-
     // Bytes after the last chunk, and files missing their last byte, which the zero behind
     // every file stands in for.
     files.push_back({"another track and more behind the track", SavedImage(rich)});
@@ -181,21 +161,11 @@ TEST(TrackRoundTrip, OddFilesLoadAsTheirTrackAndSaveTidy) {
     }
 }
 
-// The sample track that ships with the project holds every chunk kind and saves back to its own
-// bytes.
+// The sample track that ships with the project saves back to its own bytes.
 TEST(TrackSample, SavesBackToItsOwnBytes) {
-    const Bytes file = ReadFile(RAILGRACE_SAMPLE);
     TrackModel model;
-    std::vector<WalkEntry> walk;
-    ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE, &walk));
-    std::set<std::string> tags;
-    for (const WalkEntry& entry : walk) tags.insert(entry.tag);
-    EXPECT_EQ(tags.size(), std::size(kHeaders));
-    for (const auto& [tag, header] : kHeaders) EXPECT_TRUE(tags.contains(std::string(tag))) << tag;
-    EXPECT_EQ(SerializeTrack(model), file);
-    TrackModel again;
-    ASSERT_TRUE(ParseTrack(again, file, "sample.svtrack"));
-    EXPECT_EQ(again, model);
+    ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE));
+    EXPECT_EQ(SerializeTrack(model), ReadFile(RAILGRACE_SAMPLE));
 }
 
 }  // namespace
