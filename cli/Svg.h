@@ -46,6 +46,7 @@ public:
 
 private:
     void StartTag(std::string_view tag, Attributes attributes);
+    void AddAttributes(Attributes attributes);
 
     std::string out_;
     std::vector<std::string> open_;

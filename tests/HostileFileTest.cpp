@@ -114,7 +114,7 @@ TEST(HostileFile, AnyInt32FieldSetToAnExtremeValue) {
     int damaged = 0;
     for (std::size_t at = 0; at + 4 <= image.size() - 4 * 128 * 128; ++at) {
         std::vector<std::int32_t> values = {kMax, kMin, -1, -5, -8, 0x10000000, 65536};
-        for (std::size_t bytesPerRecord : {1, 2, 3, 4, 8, 24, 28, 33, 60, 88})
+        for (std::size_t bytesPerRecord : {1u, 2u, 3u, 4u, 8u, 24u, 28u, 33u, 60u, 88u})
             values.push_back(static_cast<std::int32_t>((image.size() - at - 4) / bytesPerRecord));
         for (std::int32_t value : values) {
             Bytes patched = image;

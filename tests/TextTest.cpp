@@ -35,7 +35,8 @@ TEST(Cp1252, EveryByteHasTheCharacterOfTheCodePageAndComesBack) {
 TEST(Cp1252, CharactersWithoutAByteHaveNone) {
     // U+0080 and U+009F are C1 controls that the code page gives no byte: 0x80 is the euro sign
     // and 0x9F the capital Y with diaeresis.
-    for (char32_t c : {0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
+    for (char32_t c :
+         std::initializer_list<char32_t>{0x80, 0x9F, 0x100, 0x4E00, 0xFFFD, 0x1F600, 0x110000}) {
         EXPECT_FALSE(ByteFromChar(c).has_value()) << "U+" << std::hex << std::uint32_t{c};
     }
 }
