@@ -5,8 +5,8 @@
 #include <string>
 
 #include "cli/Inspect.h"
-#include "cli/Report.h"
-#include "cli/Svg.h"
+#include "report/Report.h"
+#include "report/Svg.h"
 #include "smooth/Smooth.h"
 #include "track/Errors.h"
 #include "track/TrackIo.h"

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "cli/Report.h"
+#include "report/Report.h"
 
 namespace railgrace {
 namespace {

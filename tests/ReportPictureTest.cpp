@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Svg.h"
+#include "report/Svg.h"
 
 namespace railgrace {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/Report.h"
+#include "report/Report.h"
 
 namespace railgrace {
 

@@ -1,4 +1,4 @@
-#include "cli/Svg.h"
+#include "report/Svg.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-// `railgrace-cli report`: how smoothly the path bends at each vertex, before and after smoothing.
+// The smoothness report: how smoothly the path bends at each vertex, before and after smoothing.
 //
 // At a vertex two cubic segments meet. The tangent break is the angle between the direction in
 // which the path arrives (pos - cp1) and the one in which it leaves (cp2 - pos): zero on a path
