@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QIcon>
 
-#include "ui/frmMain.h"
+#include "ui/qt/frmMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
