@@ -18,6 +18,13 @@
 #include "track/FileIo.h"
 #include "track/Text.h"
 #include "track/TrackIo.h"
+#include "track/Utf8Path.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -50,7 +57,7 @@ int UsageError(const std::string& message) {
 bool LoadOrExplain(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk) {
     if (LoadTrack(model, path, walk)) return true;
     std::error_code error;
-    if (!fs::exists(path, error)) {
+    if (!fs::exists(Utf8Path(path), error)) {
         Say(path + ": there is no such file.");
     } else if (!HasTrackExtension(path)) {
         Say(path + " is not a track file: its name does not end in .svtrack.");
@@ -64,12 +71,12 @@ bool LoadOrExplain(TrackModel& model, const std::string& path, std::vector<WalkE
 std::optional<std::string> NotAFileToWrite(const std::string& option, const std::string& name) {
     if (name.empty()) return option + " is empty: it needs the name of a file";
     const std::string quoted = option + " \"" + name + "\"";
-    const fs::path filename = fs::path(name).filename();
+    const fs::path filename = Utf8Path(name).filename();
     if (filename.empty() || filename == "." || filename == "..") {
         return quoted + " names a folder, not a file";
     }
     std::error_code error;
-    const fs::file_status status = fs::status(name, error);
+    const fs::file_status status = fs::status(Utf8Path(name), error);
     if (fs::is_directory(status)) return quoted + " is a folder, not a file";
     // Renaming over a device or a pipe would put a file in its place.
     if (fs::exists(status) && !fs::is_regular_file(status)) {
@@ -81,7 +88,7 @@ std::optional<std::string> NotAFileToWrite(const std::string& option, const std:
 // The same file, also when reached through another path or a link.
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
-    return fs::equivalent(a, b, error);
+    return fs::equivalent(Utf8Path(a), Utf8Path(b), error);
 }
 
 int Resave(const std::string& in, const std::string& out) {
@@ -109,8 +116,8 @@ int Smooth(const std::string& in, const std::string& out, int passes) {
 int Inspect(const std::string& in, bool json) {
     Inspection inspection;
     if (!LoadOrExplain(inspection.model, in, &inspection.walk)) return kRefused;
-    inspection.fileName = fs::path(in).filename().string();
-    inspection.fileBytes = fs::file_size(in);
+    inspection.fileName = Utf8String(Utf8Path(in).filename());
+    inspection.fileBytes = std::filesystem::file_size(Utf8Path(in));
     if (json) {
         PrintInspectionJson(std::cout, inspection);
     } else {
@@ -130,7 +137,7 @@ struct ReportRequest {
 int Report(const std::string& in, const ReportRequest& request) {
     TrackModel model;
     if (!LoadOrExplain(model, in, nullptr)) return kRefused;
-    const TrackReport report = MakeReport(fs::path(in).filename().string(), model.bezrRecords,
+    const TrackReport report = MakeReport(Utf8String(Utf8Path(in).filename()), model.bezrRecords,
                                           request.smooth ? request.passes : 0);
     if (!request.svg.empty()) WriteReportPicture(report, request.svg);
     if (request.json) {
@@ -174,7 +181,7 @@ bool OneOf(std::string_view arg, std::span<const std::string_view> names) {
 
 // The argument that CLI11 took for an option no verb has: a file whose name begins with "-", or
 // a misspelt option.
-std::optional<std::string> UnknownOption(int argc, char** argv) {
+std::optional<std::string> UnknownOption(int argc, const char* const* argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--") break;
@@ -193,7 +200,7 @@ std::optional<std::string> UnknownOption(int argc, char** argv) {
 }
 
 // A parse error in users' words.
-int ExplainParseError(const CLI::ParseError& e, int argc, char** argv) {
+int ExplainParseError(const CLI::ParseError& e, int argc, const char* const* argv) {
     if (argc > 1 && argv[1][0] != '-' && !OneOf(argv[1], kVerbs)) {
         return UsageError("unknown command '" + std::string(argv[1]) +
                           "': the commands are smooth, resave, inspect and report");
@@ -225,14 +232,15 @@ int FinishOutput(int code) {
     return code == kDone ? kDamaged : code;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, const char* const* argv) {
     GuardStandardStreams();
     CLI::App app{"Railgrace: smooths the path of Skyvault roller-coaster tracks (.svtrack).",
                  "railgrace-cli"};
     app.set_version_flag("--version", "railgrace-cli " RAILGRACE_VERSION);
     app.require_subcommand(1);
+    // Options begin with "-" on every system: on Windows a name beginning with "/" is a path on
+    // the current drive, not an option.
+    app.allow_windows_style_options(false);
 
     std::string in;
     std::string out;
@@ -312,3 +320,29 @@ int main(int argc, char** argv) {
     }
     return FinishOutput(code);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments arrive as UTF-16 (wmain, linked with -municode), so names in any language reach
+// the program whole; the ANSI argv of main would have replaced every character outside the code
+// page with "?". (A manifest asking for the UTF-8 code page would do the same for argv, but only
+// from Windows 10 1903 on.) Output goes out as UTF-8 bytes with plain line ends, as on Linux.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> utf8;
+    for (int i = 0; i < argc; ++i) utf8.push_back(Utf8String(std::filesystem::path(argv[i])));
+    std::vector<const char*> args;
+    for (const std::string& arg : utf8) args.push_back(arg.c_str());
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    const UINT console = ::GetConsoleOutputCP();
+    ::SetConsoleOutputCP(CP_UTF8);
+    const int code = Main(argc, args.data());
+    ::SetConsoleOutputCP(console);
+    return code;
+}
+#else
+int main(int argc, char** argv) {
+    return Main(argc, argv);
+}
+#endif

@@ -130,13 +130,6 @@ void FileReplacement::Commit() {
     committed_ = true;
 }
 
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls) {
-    FileReplacement file(path, calls);
-    file.Write(bytes);
-    file.Commit();
-}
-
 void GuardStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
