@@ -39,8 +39,8 @@ std::string VersionText(const TrackModel& model) {
 }  // namespace
 
 void PrintInspection(std::ostream& out, const Inspection& in) {
-    out << in.fileName << ": " << in.fileBytes << " bytes, version bytes " << VersionText(in.model)
-        << "\n\n";
+    out << EscapeControls(in.fileName) << ": " << in.fileBytes << " bytes, version bytes "
+        << VersionText(in.model) << "\n\n";
     out << std::left << std::setw(18) << "chunk" << std::right << std::setw(12) << "offset"
         << std::setw(12) << "size" << std::setw(10) << "children"
         << "  records\n";
@@ -48,8 +48,9 @@ void PrintInspection(std::ostream& out, const Inspection& in) {
     for (std::size_t i = 0; i < in.walk.size(); ++i) {
         const WalkEntry& e = in.walk[i];
         const std::string indent(static_cast<std::size_t>(depths[i]) * 2, ' ');
-        out << std::left << std::setw(18) << indent + e.tag << std::right << std::setw(12)
-            << e.offset << std::setw(12) << e.size << std::setw(10) << e.childCount << "  ";
+        out << std::left << std::setw(18) << indent + EscapeControls(e.tag) << std::right
+            << std::setw(12) << e.offset << std::setw(12) << e.size << std::setw(10) << e.childCount
+            << "  ";
         if (e.skipped) {
             out << "(unknown kind, skipped)";
         } else if (e.records >= 0) {
@@ -58,7 +59,7 @@ void PrintInspection(std::ostream& out, const Inspection& in) {
         out << "\n";
     }
     const TrackModel& m = in.model;
-    out << "\ninfo:     \"" << ToUtf8(m.infoText) << "\"\n";
+    out << "\ninfo:     \"" << EscapeControls(ToUtf8(m.infoText)) << "\"\n";
     out << "vertices: " << m.bezrRecords.size() << "\n";
     out << "terrain:  ";
     if (m.terrainPresent) {
@@ -91,7 +92,8 @@ void PrintInspectionJson(std::ostream& out, const Inspection& in) {
         {"terrain", m.terrainPresent ? json{{"columns", m.terrainColumns}, {"rows", m.terrainRows}}
                                      : json(nullptr)},
     };
-    out << result.dump(2) << "\n";
+    // A file name or an unknown tag need not be UTF-8; the JSON must be.
+    out << result.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
 }
 
 }  // namespace railgrace

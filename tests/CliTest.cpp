@@ -24,6 +24,9 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::ofstream(dir / "notes.txt") << "SKYV";
     std::ofstream(dir / "other.svtrack") << "RIFF and more bytes";
     std::ofstream(dir / "cut.svtrack") << Slurp(sample).substr(0, 1000);  // inside BEZR's vertices
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::copy_file(sample, dir / "t.svtrack");
+    std::filesystem::create_symlink("t.svtrack", dir / "link.svg");
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
     // The arguments, the exit code and a regular expression for the message.
     const std::tuple<std::string, int, std::string> cases[] = {
@@ -31,19 +34,38 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"resave notes.txt -o out", 1, "notes.txt is not a track file: its name does not end in"},
         {"resave other.svtrack -o out", 1, "other.svtrack is not a track file: it does not begin"},
         {"report " + missing, 1, missing + ": there is no such file"},
+        {"inspect 'a\nb\x1B[2J\x9B.svtrack'", 1,
+         R"(^a\\nb\\x1B\[2J\\x9B.svtrack: there is no such)"},
         {"inspect cut.svtrack", 3, "^cut.svtrack: BEZR chunk at byte [0-9]+: .*vertex [0-9]"},
         {"resave " + sample + " -o " + nowhere, 3,
          nowhere + ".svtrack: (No such file|The system cannot find the path|Path not found)"},
-        {"report " + sample + " --svg " + nowhere, 3, nowhere + ": the picture cannot be written"},
+        {"report " + sample + " --svg " + nowhere, 3,
+         "Cannot save " + nowhere +
+             ": (No such file|The system cannot find the path|Path not found)"},
         {"smooth " + kink + " -o out", 4, "vertex 1.*Nothing was saved"},
         {"", 2, "^A subcommand is required; run \"railgrace-cli --help\""},
-        {"frobnicate x.svtrack", 2, "A subcommand is required"},
+        {"frobnicate x.svtrack", 2, "^unknown command 'frobnicate'"},
         {"resave only-in.svtrack", 2, "--output is required"},
-        {"smooth a.svtrack -o out --passes 0", 2, "--passes: Value 0 not in range"},
-        {"inspect --bogus a", 2, "not expected: --bogus"},
+        {"resave t.svtrack -o", 2, "^--output needs a value"},
+        {"smooth t.svtrack -o out --passes 0", 2, "--passes: 0 is not from 1 to 1000"},
+        {"smooth t.svtrack -o out --passes 0x10", 2, "--passes: \"0x10\" is not a whole number"},
+        {"report --smooth --passes 1.5 t.svtrack", 2, "--passes: \"1.5\" is not a whole number"},
+        {"inspect --bogus a", 2, "^unknown option '--bogus'"},
+        {"inspect -dash.svtrack", 2, "write ./-dash.svtrack or put -- before it"},
+        {"inspect ''", 2, "^IN is empty"},
         {"report --passes 2 " + sample, 2, "--passes requires --smooth"},
-        {"report --smooth --passes 0 " + sample, 2, "--passes: Value 0"},
         {"report", 2, "IN is required"},
+        // Names that name no file, and a picture that would replace the track it shows.
+        {"resave t.svtrack -o ''", 2, "^--output is empty"},
+        {"resave t.svtrack -o .", 2, R"(^--output "\." names a folder, not a file)"},
+        {"smooth t.svtrack -o folder/", 2, R"(^--output "folder/" names a folder)"},
+        {"smooth t.svtrack -o folder", 2, R"(^--output "folder" is a folder)"},
+        {"report t.svtrack --svg ''", 2, "^--svg is empty"},
+        {"report t.svtrack --svg folder", 2, R"(^--svg "folder" is a folder)"},
+        {"report t.svtrack --svg /dev/null", 2, "is a device or a pipe, not a file"},
+        {"report t.svtrack --svg ../" + dir.filename().string() + "/t.svtrack", 2,
+         "is the track being read"},
+        {"report t.svtrack --svg link.svg", 2, R"(^--svg "link.svg" is the track being read)"},
     };
     for (const auto& [args, code, says] : cases) {
         const Outcome o = Run(args);
@@ -53,11 +75,49 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         EXPECT_EQ(o.out, "") << args;
         EXPECT_FALSE(std::filesystem::exists(Path("out.svtrack"))) << args;
     }
+    // Nothing was written: no hidden files such as ".svtrack", and the track is as it was.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    EXPECT_EQ(Slurp(Path("t.svtrack")), Slurp(sample));
+}
+
+// A full or closed standard output is an error, said on standard error.
+TEST_F(Cli, OutputThatCannotBeWrittenIsAnError) {
+    const std::string sample = RAILGRACE_SAMPLE;
+    for (const std::string args : {"inspect", "inspect --json", "report", "smooth -o out"}) {
+        for (const char* output : {">/dev/full", ">&-"}) {
+            const Outcome o = Shell("cd '" + dir.string() + "' && " + RAILGRACE_CLI + " " + args +
+                                    " " + sample + " " + output);
+            EXPECT_EQ(o.code, 3) << args << output;
+            EXPECT_EQ(o.err.find("Cannot write the output"), 0u) << args << output << o.err;
+            test::ExpectOneLine(o.err);
+        }
+    }
+}
+
+// Control characters in a file's texts and names never reach the terminal raw, and a name that
+// is not UTF-8 still gives valid JSON.
+TEST_F(Cli, TextsAndNamesAreShownEscaped) {
+    TrackModel model;
+    ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE));
+    model.infoText = U"a\nb\r\x1B[2J\a\x7F\x9D";
+    const std::string name = SaveTrack(model, Path("x\x1B]0;\a\xFF.svtrack"));
+    const Outcome table = Run("inspect '" + name + "'"), report = Run("report '" + name + "'");
+    for (const Outcome& o : {table, report}) {
+        ASSERT_EQ(o.code, 0) << o.err;
+        EXPECT_EQ(o.out.find_first_of(std::string("\r\x1B\a\x7F\0", 5)), std::string::npos);
+        EXPECT_NE(o.out.find(R"(x\x1B]0;\x07\xFF.svtrack: )"), std::string::npos) << o.out;
+    }
+    EXPECT_NE(table.out.find(R"(info:     "a\nb\r\x1B[2J\x07\x7F\x9D")"), std::string::npos);
+    const Outcome json = Run("inspect --json '" + name + "'");
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out).at("file"), "x\x1B]0;\a\xEF\xBF\xBD.svtrack");
 }
 
 TEST_F(Cli, HelpAndVersion) {
     const Outcome help = Run("--help");
     EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.find("Usage: railgrace-cli [OPTIONS]"), help.out.find('\n') + 1) << help.out;
     for (const char* verb : {"smooth", "resave", "inspect", "report"})
         EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
     const Outcome version = Run("--version");
@@ -105,9 +165,10 @@ TEST_F(Cli, ResaveAndSmoothWriteTheirTracks) {
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "Saved " + Path("copy.svtrack") + ".\n");
     EXPECT_EQ(Slurp(Path("copy.svtrack")), Slurp(sample));
-    o = Run("smooth " + sample + " -o " + Path("smooth") + " --passes 2");
+    // Passes are counted in decimal, whatever the leading zeros.
+    o = Run("smooth " + sample + " -o " + Path("smooth") + " --passes 010");
     ASSERT_EQ(o.code, 0) << o.err;
-    EXPECT_NE(o.out.find("Smoothed 180 vertices in 2 passes"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("Smoothed 180 vertices in 10 passes"), std::string::npos) << o.out;
     TrackModel before, after;
     ASSERT_TRUE(LoadTrack(before, sample));
     ASSERT_TRUE(LoadTrack(after, Path("smooth.svtrack")));

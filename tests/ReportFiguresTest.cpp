@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "cli/Report.h"
+#include "report/Report.h"
 
 namespace railgrace {
 namespace {
@@ -87,7 +87,8 @@ TEST(ReportFigures, SquareBreaksNinetyDegreesAtEveryCorner) {
     square[1].cp2Y += 1e-5f;
     const VertexFigures wobble = MeasurePath(square).figures[1];
     EXPECT_GT(*wobble.curvatureOut, 0);
-    EXPECT_LT(*wobble.relativeJump, 0.01);
+    EXPECT_LT(*wobble.curvatureOut, kStraightCurvature);
+    EXPECT_EQ(*wobble.relativeJump, 0);
 }
 
 TEST(ReportFigures, TheBreakIsTheAngleBetweenTheHandles) {

@@ -11,9 +11,11 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "cli/Svg.h"
+#include "report/Svg.h"
+#include "track/TrackIo.h"
 
 namespace railgrace {
 namespace {
@@ -91,6 +93,71 @@ TEST(ReportPicture, TinyTracksAndNumbersThatAreNotFiniteGiveValidPictures) {
                     const std::string value = svg.substr(begin, svg.find('"', begin) - begin);
                     EXPECT_EQ(value.find_first_not_of("0123456789.- M"), std::string::npos)
                         << value;
+                }
+            }
+        }
+    }
+}
+
+// The box a text of the picture takes: its width estimated from its length and font size.
+struct TextBox {
+    double left, right, top, bottom;
+    std::string text;
+};
+
+std::string Attribute(const std::string& element, const std::string& name, const char* absent) {
+    const std::size_t at = element.find(" " + name + "=\"");
+    if (at == std::string::npos) return absent;
+    const std::size_t begin = at + name.size() + 3;
+    return element.substr(begin, element.find('"', begin) - begin);
+}
+
+std::vector<TextBox> TextBoxes(const std::string& svg) {
+    std::vector<TextBox> boxes;
+    for (std::size_t at = svg.find("<text "); at != std::string::npos;
+         at = svg.find("<text ", at + 1)) {
+        const std::size_t open = svg.find('>', at), close = svg.find("</text>", open);
+        const std::string element = svg.substr(at, open - at);
+        const std::string text = svg.substr(open + 1, close - open - 1);
+        // Characters as shown: an entity is one, a UTF-8 character is one whatever its bytes.
+        double characters = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '&') i = text.find(';', i);
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++characters;
+        }
+        const double x = std::stod(Attribute(element, "x", "0"));
+        const double y = std::stod(Attribute(element, "y", "0"));
+        const double size = std::stod(Attribute(element, "font-size", "12"));
+        const double width = characters * 0.6 * size;
+        const bool end = Attribute(element, "text-anchor", "start") == "end";
+        boxes.push_back({end ? x - width : x, end ? x : x + width, y - size, y + 0.3 * size, text});
+    }
+    return boxes;
+}
+
+// Headings, scales, legend, summary and faults: no two texts overlap and none leaves the picture,
+// whatever the file name or the figures.
+TEST(ReportPicture, NoTwoTextsOverlap) {
+    TrackModel sample;
+    ASSERT_TRUE(LoadTrack(sample, RAILGRACE_SAMPLE));
+    std::vector<BezierVertex> kink = {OnCircle(0), OnCircle(2), OnCircle(4)};
+    kink[1].cp2X = kink[1].posX, kink[1].cp2Z = kink[1].posZ;  // smoothing stops there
+    const std::string longName = std::string(150, 'n') + " and some words " + std::string(40, 'w');
+    const std::pair<std::string, std::vector<BezierVertex>> tracks[] = {
+        {"sample.svtrack", sample.bezrRecords}, {longName, sample.bezrRecords}, {longName, kink}};
+    for (const auto& [name, path] : tracks) {
+        for (const int passes : {0, 1, 3}) {
+            const std::vector<TextBox> boxes =
+                TextBoxes(ReportPicture(MakeReport(name, path, passes)));
+            ASSERT_GT(boxes.size(), 20u);
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                const TextBox& a = boxes[i];
+                EXPECT_TRUE(a.left >= 0 && a.right <= 1000 && a.top >= 0) << a.text;
+                for (std::size_t k = i + 1; k < boxes.size(); ++k) {
+                    const TextBox& b = boxes[k];
+                    EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom &&
+                                 b.top < a.bottom)
+                        << passes << " passes: \"" << a.text << "\" and \"" << b.text << "\"";
                 }
             }
         }

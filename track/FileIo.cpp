@@ -130,4 +130,13 @@ void FileReplacement::Commit() {
     committed_ = true;
 }
 
+void GuardStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", O_RDONLY);
+        // open takes the lowest free number, which is fd; anything else is not ours to keep.
+        if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
 }  // namespace railgrace

@@ -84,4 +84,10 @@ inline void ReplaceFile(const std::string& path, std::span<const std::uint8_t> b
     file.Commit();
 }
 
+// Puts /dev/null, opened for reading only, wherever standard input, output or error is closed.
+// A program started with one of them closed would otherwise hand that descriptor to the next
+// file it opens, and text meant for the terminal would land in a track or a picture; this way a
+// write to a closed output fails, as it should.
+void GuardStandardStreams();
+
 }  // namespace railgrace

@@ -207,4 +207,8 @@ void FileReplacement::Commit() {
     committed_ = true;
 }
 
+// Files here are opened as Win32 handles, never as C runtime descriptors, so none can take the
+// place of a closed standard stream; a write to a closed output fails by itself.
+void GuardStandardStreams() {}
+
 }  // namespace railgrace

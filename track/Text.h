@@ -30,4 +30,9 @@ std::string ToUtf8(std::u32string_view text);
 // From UTF-8 typed by people; invalid sequences become U+FFFD.
 Text FromUtf8(std::string_view utf8);
 
+// UTF-8 text made safe to show on a terminal: control characters (C0, DEL and C1) become
+// escapes such as \n, \r, \t and \x1B, and bytes that are no UTF-8 become \xNN, so that a
+// name or text from a file can neither break a line nor move the cursor or recolour the screen.
+std::string EscapeControls(std::string_view utf8);
+
 }  // namespace railgrace

@@ -1,4 +1,4 @@
-#include "cli/Report.h"
+#include "report/Report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +7,8 @@
 #include <numbers>
 #include <sstream>
 #include <utility>
+
+#include "track/Text.h"
 
 namespace railgrace {
 namespace {
@@ -93,8 +95,10 @@ VertexFigures MeasureVertex(std::span<const BezierVertex> path, std::size_t i) {
     f.curvatureIn = EndCurvature(arriving, Cp1Of(v) - Cp2Of(path[Prev(i, n)]));
     f.curvatureOut = EndCurvature(leaving, Cp1Of(path[Next(i, n)]) - Cp2Of(v));
     if (f.curvatureIn && f.curvatureOut) {
-        const double larger = std::max({*f.curvatureIn, *f.curvatureOut, kStraightCurvature});
-        f.relativeJump = std::abs(*f.curvatureIn - *f.curvatureOut) / larger;
+        // Straight meeting straight is no jump, however the float rounding bent either side.
+        const double larger = std::max(*f.curvatureIn, *f.curvatureOut);
+        f.relativeJump =
+            larger < kStraightCurvature ? 0 : std::abs(*f.curvatureIn - *f.curvatureOut) / larger;
     }
     if (!f.tangentBreak || !f.relativeJump) f.degenerate = DegenerateReasons(path, i);
     return f;
@@ -393,7 +397,7 @@ std::vector<SummaryRow> SummaryRows(const TrackReport& r) {
 }
 
 void PrintReport(std::ostream& out, const TrackReport& r) {
-    out << r.fileName << ": " << r.before.figures.size() << " vertices";
+    out << EscapeControls(r.fileName) << ": " << r.before.figures.size() << " vertices";
     if (r.passes > 0) {
         out << ", " << r.passes << (r.passes == 1 ? " smoothing pass" : " smoothing passes");
     }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/Report.h"
+#include "report/Report.h"
 
 namespace railgrace {
 
@@ -32,7 +32,8 @@ private:
     std::string data_;
 };
 
-// Elements are appended in drawing order; Finish closes what is still open.
+// Elements are appended in drawing order; Finish closes what is still open and puts the document
+// together.
 class SvgWriter {
 public:
     using Attributes = std::initializer_list<std::pair<std::string_view, std::string>>;
@@ -42,11 +43,16 @@ public:
     void Close();
     void Add(std::string_view tag, Attributes attributes);
     void AddText(double x, double y, std::string_view text, Attributes attributes = {});
+    // The picture's height, when it is known only once everything is laid out.
+    void SetHeight(double height) { height_ = height; }
     std::string Finish();
 
 private:
     void StartTag(std::string_view tag, Attributes attributes);
+    void AddAttributes(Attributes attributes);
 
+    double width_, height_;
+    std::string title_;
     std::string out_;
     std::vector<std::string> open_;
 };
@@ -54,7 +60,9 @@ private:
 // The whole picture of a report as an SVG document.
 std::string ReportPicture(const TrackReport& report);
 
-// Writes the picture to path; throws FileError naming the path and the system's reason.
+// Writes the picture to path as a track is saved: a temporary file beside it, flushed and renamed
+// over it, so that a failure leaves an old picture as it was and no partial file. Throws
+// FileError naming the path and the system's reason.
 void WriteReportPicture(const TrackReport& report, const std::string& path);
 
 }  // namespace railgrace

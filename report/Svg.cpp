@@ -1,18 +1,14 @@
-#include "cli/Svg.h"
+#include "report/Svg.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <numbers>
 #include <optional>
 
-#include "track/Errors.h"
-#include "track/Utf8Path.h"
+#include "track/FileIo.h"
 
 namespace railgrace {
 
@@ -54,6 +50,13 @@ std::size_t XmlCharacterLength(std::string_view text) {
     return length;
 }
 
+// Appends the pieces one by one. Chains of std::string operator+ on temporaries set off GCC 12's
+// -Wrestrict inside std::string at -O3 (a false alarm, GCC bug 105329); appending piece by piece
+// is also the cheaper way to grow a long document.
+void Append(std::string& out, std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) out.append(piece);
+}
+
 }  // namespace
 
 std::string EscapeXml(std::string_view text) {
@@ -87,32 +90,27 @@ std::string EscapeXml(std::string_view text) {
 }
 
 void SvgPath::MoveTo(double x, double y) {
-    data_ += (data_.empty() ? "M" : " M") + SvgNumber(x) + " " + SvgNumber(y);
+    Append(data_, {data_.empty() ? "M" : " M", SvgNumber(x), " ", SvgNumber(y)});
 }
 
 void SvgPath::LineTo(double x, double y) {
-    data_ += " " + SvgNumber(x) + " " + SvgNumber(y);  // after M, further pairs draw lines
+    Append(data_, {" ", SvgNumber(x), " ", SvgNumber(y)});  // after M, further pairs draw lines
 }
 
-SvgWriter::SvgWriter(double width, double height, std::string_view title) {
-    out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    const std::string w = SvgNumber(width), h = SvgNumber(height);
-    Open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
-                 {"width", w},
-                 {"height", h},
-                 {"viewBox", "0 0 " + w + " " + h},
-                 {"font-family", "sans-serif"},
-                 {"font-size", "12"}});
-    Add("rect", {{"width", w}, {"height", h}, {"fill", "white"}});
-    StartTag("title", {});
-    out_ += ">" + EscapeXml(title) + "</title>\n";
+SvgWriter::SvgWriter(double width, double height, std::string_view title)
+    : width_(width), height_(height), title_(title) {
+    open_.emplace_back("svg");  // opened in Finish, once the height is known
 }
 
 void SvgWriter::StartTag(std::string_view tag, Attributes attributes) {
-    out_ += std::string(open_.size() * 2, ' ') + "<" + std::string(tag);
-    for (const auto& [name, value] : attributes) {
-        out_ += " " + std::string(name) + "=\"" + EscapeXml(value) + "\"";
-    }
+    out_.append(open_.size() * 2, ' ');
+    Append(out_, {"<", tag});
+    AddAttributes(attributes);
+}
+
+void SvgWriter::AddAttributes(Attributes attributes) {
+    for (const auto& [name, value] : attributes)
+        Append(out_, {" ", name, "=\"", EscapeXml(value), "\""});
 }
 
 void SvgWriter::Open(std::string_view tag, Attributes attributes) {
@@ -125,7 +123,8 @@ void SvgWriter::Close() {
     if (open_.empty()) return;
     const std::string tag = open_.back();
     open_.pop_back();
-    out_ += std::string(open_.size() * 2, ' ') + "</" + tag + ">\n";
+    out_.append(open_.size() * 2, ' ');
+    Append(out_, {"</", tag, ">\n"});
 }
 
 void SvgWriter::Add(std::string_view tag, Attributes attributes) {
@@ -135,14 +134,26 @@ void SvgWriter::Add(std::string_view tag, Attributes attributes) {
 
 void SvgWriter::AddText(double x, double y, std::string_view text, Attributes attributes) {
     StartTag("text", {{"x", SvgNumber(x)}, {"y", SvgNumber(y)}});
-    for (const auto& [name, value] : attributes) {
-        out_ += " " + std::string(name) + "=\"" + EscapeXml(value) + "\"";
-    }
-    out_ += ">" + EscapeXml(text) + "</text>\n";
+    AddAttributes(attributes);
+    Append(out_, {">", EscapeXml(text), "</text>\n"});
 }
 
 std::string SvgWriter::Finish() {
-    while (!open_.empty()) Close();
+    while (open_.size() > 1) Close();
+    std::string body = std::move(out_);
+    open_.clear();
+    out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    const std::string w = SvgNumber(width_), h = SvgNumber(height_);
+    Open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
+                 {"width", w},
+                 {"height", h},
+                 {"viewBox", "0 0 " + w + " " + h},
+                 {"font-family", "sans-serif"},
+                 {"font-size", "12"}});
+    Add("rect", {{"width", w}, {"height", h}, {"fill", "white"}});
+    StartTag("title", {});
+    Append(out_, {">", EscapeXml(title_), "</title>\n", body});
+    Close();
     return std::move(out_);
 }
 
@@ -158,7 +169,11 @@ constexpr double kBristle = 24;              // a typical bristle, for the curva
 constexpr double kLongestBristle = 48;       // longer ones are cut, to stay in the panel
 constexpr double kPlanHeight = 560;          // at most, panel included
 constexpr double kProfileCurveHeight = 150;  // at most, panel excluded
-constexpr double kLine = 18;
+constexpr double kLine = 18;                 // the pitch of 12-pixel text
+constexpr double kFontSize = 12, kTitleSize = 16;
+// A character's width as a share of the font size: generous for a sans-serif font, so that texts
+// laid out by it never run into each other.
+constexpr double kCharacterWidth = 0.6;
 constexpr int kSamplesPerSegment = 10;
 
 struct Style {
@@ -168,6 +183,73 @@ struct Style {
 };
 constexpr Style kBefore{"before", "#8a8a8a", "#c4c4c4"};
 constexpr Style kAfter{"after", "#1565c0", "#ef6c00"};
+
+// Characters of UTF-8 text, whatever their bytes.
+std::size_t CharacterCount(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The first count characters of UTF-8 text, as bytes.
+std::size_t BytesOfCharacters(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t seen = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count) break;
+    }
+    return at;
+}
+
+// text in lines that fit width at this font size: broken between words, and inside a word only
+// where the word alone is longer than a line (a long file name).
+std::vector<std::string> Wrap(std::string_view text, double width, double size) {
+    const auto fits = static_cast<std::size_t>(std::max(1.0, width / (kCharacterWidth * size)));
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t used = 0;  // characters in line
+    const auto lineDone = [&] {
+        lines.push_back(std::move(line));
+        line.clear();
+        used = 0;
+    };
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        std::string_view word = text.substr(start, end - start);
+        start = end + 1;
+        while (CharacterCount(word) > fits) {
+            if (used > 0) lineDone();
+            const std::size_t cut = BytesOfCharacters(word, fits);
+            line = word.substr(0, cut);
+            lineDone();
+            word.remove_prefix(cut);
+        }
+        const std::size_t count = CharacterCount(word);
+        if (used > 0 && used + 1 + count > fits) lineDone();
+        if (used > 0) {
+            line += ' ';
+            ++used;
+        }
+        line += word;
+        used += count;
+    }
+    if (used > 0 || lines.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+// Writes text in lines of at most width from the top of free space at top, and returns the new
+// top of free space: each line takes one and a half times its font size.
+double AddLines(SvgWriter& svg, double x, double top, std::string_view text, double size,
+                SvgWriter::Attributes attributes, double width = kPanelWidth) {
+    for (const std::string& line : Wrap(text, width, size)) {
+        svg.AddText(x, top + 1.2 * size, line, attributes);
+        top += 1.5 * size;
+    }
+    return top;
+}
+
+double LinesHeight(std::string_view text, double size, double width = kPanelWidth) {
+    return 1.5 * size * static_cast<double>(Wrap(text, width, size).size());
+}
 
 // A sample as a view draws it: the curve (u, w), its direction, and its curvature, positive when
 // it turns from +u towards +w.
@@ -507,16 +589,30 @@ struct Drawing {
     std::vector<PathSample> before, after;
 };
 
+// The heading and the comb's scale, each on lines of its own, so that neither can run into the
+// other whatever the figures.
+double HeadingsHeight(const View& v) {
+    return LinesHeight(v.heading, kFontSize) + LinesHeight(CombCaption(v), kFontSize) + 4;
+}
+
+// Moves the panel so that its headings begin at top.
+void PlaceBelow(View& v, double top) {
+    const double by = top + HeadingsHeight(v) - v.top;
+    v.top += by;
+    v.originY += by;
+}
+
 void DrawPanel(SvgWriter& svg, const View& v, const Drawing& d) {
     svg.Open("g", {{"id", v.id}});
-    svg.AddText(kMargin, v.top - 6, v.heading, {{"font-weight", "bold"}});
+    const double captionTop = AddLines(svg, kMargin, v.top - HeadingsHeight(v), v.heading,
+                                       kFontSize, {{"font-weight", "bold"}});
+    AddLines(svg, kMargin, captionTop, CombCaption(v), kFontSize, {});
     svg.Add("rect", {{"x", SvgNumber(kMargin)},
                      {"y", SvgNumber(v.top)},
                      {"width", SvgNumber(kPanelWidth)},
                      {"height", SvgNumber(v.height)},
                      {"fill", "none"},
                      {"stroke", "#dddddd"}});
-    svg.AddText(kWidth - kMargin, v.top - 6, CombCaption(v), {{"text-anchor", "end"}});
     // Both combs' bristles below both outlines, so that neither comb hides the other's shape.
     const bool smoothed = d.report.after.has_value();
     const std::vector<PathSample>& shown = smoothed ? d.after : d.before;
@@ -579,8 +675,6 @@ double DrawLegend(SvgWriter& svg, const TrackReport& r, double top) {
         AddMarker(marker, k.kind, x + 15, y - 4, 1);
         AddMarkerElement(svg, k, marker);
     }
-    row("Bristles stand on the outside of each bend, as long as the curvature there.");
-    row("A step in a comb at a vertex is a jump in curvature; smoothing evens it out.");
     svg.Close();
     return y;
 }
@@ -604,7 +698,14 @@ double DrawSummary(SvgWriter& svg, const TrackReport& r, double top) {
     return y;
 }
 
-// Faults go full width under everything else: they may be long.
+// How to read the combs, and the faults (red): full width under everything else, as they may be
+// long.
+std::vector<std::string> Notes() {
+    return {
+        "Bristles stand on the outside of each bend, as long as the curvature there. A step in "
+        "a comb at a vertex is a jump in curvature; smoothing evens it out."};
+}
+
 std::vector<std::string> FaultLines(const TrackReport& r) {
     std::vector<std::string> lines;
     if (!r.before.marksError.empty()) lines.push_back("Straight marks: " + r.before.marksError);
@@ -635,36 +736,30 @@ std::string ReportPicture(const TrackReport& report) {
     SampleSets sets{&d.before};
     if (report.after) sets.push_back(&d.after);
 
-    const View plan = PlanView(sets, 70);
-    const View profile = ProfileView(sets, plan.top + plan.height + 40);
-    const double bottomTop = profile.top + profile.height + 30;
-    const std::vector<std::string> faults = FaultLines(report);
-    const double rows =
-        1 + 4 + static_cast<double>(std::size(kKinds)) + 2;  // the legend's, at most
-    const double height = bottomTop + (rows + static_cast<double>(faults.size())) * kLine + kMargin;
-
-    SvgWriter svg(kWidth, height, Title(report));
-    svg.AddText(kMargin, 32, Title(report), {{"font-size", "16"}, {"font-weight", "bold"}});
+    // Laid out from the top down: each part begins where the one above it ends.
+    SvgWriter svg(kWidth, 0, Title(report));
+    double top = AddLines(svg, kMargin, kMargin, Title(report), kTitleSize,
+                          {{"font-size", SvgNumber(kTitleSize)}, {"font-weight", "bold"}});
+    View plan = PlanView(sets, 0);
+    PlaceBelow(plan, top + 12);
     DrawPanel(svg, plan, d);
+    View profile = ProfileView(sets, 0);
+    PlaceBelow(profile, plan.top + plan.height + 16);
     DrawPanel(svg, profile, d);
-    const double legendEnd = DrawLegend(svg, report, bottomTop);
-    const double summaryEnd = DrawSummary(svg, report, bottomTop);
-    double y = std::max(legendEnd, summaryEnd);
-    for (const std::string& line : faults) {
-        y += kLine;
-        svg.AddText(kMargin, y, line, {{"class", "fault"}, {"fill", "#c62828"}});
+    const double bottomTop = profile.top + profile.height + 30;
+    top = std::max(DrawLegend(svg, report, bottomTop), DrawSummary(svg, report, bottomTop)) + 12;
+    for (const std::string& note : Notes()) top = AddLines(svg, kMargin, top, note, kFontSize, {});
+    for (const std::string& line : FaultLines(report)) {
+        top =
+            AddLines(svg, kMargin, top, line, kFontSize, {{"class", "fault"}, {"fill", "#c62828"}});
     }
+    svg.SetHeight(top + kMargin);
     return svg.Finish();
 }
 
 void WriteReportPicture(const TrackReport& report, const std::string& path) {
     const std::string document = ReportPicture(report);
-    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
-    if (out) out.write(document.data(), static_cast<std::streamsize>(document.size()));
-    if (out) out.close();
-    if (!out) {
-        throw FileError(path + ": the picture cannot be written: " + std::strerror(errno) + ".");
-    }
+    ReplaceFile(path, {reinterpret_cast<const std::uint8_t*>(document.data()), document.size()});
 }
 
 }  // namespace railgrace

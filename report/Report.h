@@ -1,4 +1,4 @@
-// `railgrace-cli report`: how smoothly the path bends at each vertex, before and after smoothing.
+// The smoothness report: how smoothly the path bends at each vertex, before and after smoothing.
 //
 // At a vertex two cubic segments meet. The tangent break is the angle between the direction in
 // which the path arrives (pos - cp1) and the one in which it leaves (cp2 - pos): zero on a path
@@ -35,7 +35,7 @@ struct VertexFigures {
     std::optional<double> tangentBreak;    // degrees
     std::optional<double> curvatureIn;     // where the segment from the previous vertex ends
     std::optional<double> curvatureOut;    // where the segment to the next vertex starts
-    std::optional<double> relativeJump;    // |in - out| / max(in, out, kStraightCurvature)
+    std::optional<double> relativeJump;    // |in - out| / max(in, out); 0 when both are straight
     std::optional<StraightMark> straight;  // none when marking stopped
     std::vector<std::string> degenerate;   // why figures are missing, in words
 };
@@ -51,8 +51,9 @@ struct PathSummary {
 };
 
 // Curvatures below this (per metre; a radius of 10 km) are straight track as far as a jump is
-// concerned. Rounding the coordinates to floats leaves straight segments with curvatures near
-// 1e-7 per metre, and a jump between two such values would otherwise read as large as a real one.
+// concerned: a joint where both sides are below it has no jump. Rounding the coordinates to floats
+// leaves straight segments with curvatures near 1e-7 per metre, and a jump between two such values
+// would otherwise read as large as a real one.
 inline constexpr double kStraightCurvature = 1e-4;
 
 // Breaks up to this many degrees are too small to see on a ride.
