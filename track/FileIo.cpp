@@ -130,11 +130,4 @@ void FileReplacement::Commit() {
     committed_ = true;
 }
 
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls) {
-    FileReplacement file(path, calls);
-    file.Write(bytes);
-    file.Commit();
-}
-
 }  // namespace railgrace

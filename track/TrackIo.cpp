@@ -8,6 +8,7 @@
 #include "track/Chunks.h"
 #include "track/FileIo.h"
 #include "track/LargePages.h"
+#include "track/Utf8Path.h"
 
 namespace railgrace {
 namespace {
@@ -17,7 +18,7 @@ constexpr std::string_view kExtension = ".svtrack";
 constexpr std::uint8_t kFormatVersion[4] = {1, 3, 0, 0};
 
 std::string BaseName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return Utf8String(Utf8Path(path).filename());
 }
 
 // The loader's walk: the chunk kinds it knows, in file order of the saved tree.
@@ -244,7 +245,8 @@ bool ParseTrack(TrackModel& model, std::span<const std::uint8_t> image, const st
 
 bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk) {
     std::error_code error;
-    if (path.empty() || !std::filesystem::exists(path, error) || !HasTrackExtension(path)) {
+    if (path.empty() || !std::filesystem::exists(Utf8Path(path), error) ||
+        !HasTrackExtension(path)) {
         return false;
     }
     FileReader file(path, kMaxTrackFileBytes);
