@@ -4,7 +4,7 @@
 # sample, smooths it and saves it under a name without an extension; the file written must be
 # the one the Linux railgrace-cli writes, byte for byte. Closing the window must end the program.
 #   tests/win32-window.sh RAILGRACE_EXE LINUX_CLI SAMPLE [SCREENSHOT.png]
-# With SCREENSHOT, also photographs the window once the track is smoothed. Every wait is bounded.
+# "Save Track as" is pressed from the keyboard. With SCREENSHOT, also photographs the window once the track is smoothed. Every wait is bounded.
 # Exits 77 (skipped) when Xvfb, xdotool, wine or the Linux railgrace-cli is missing.
 set -eu
 exe=$1 cli=$2 sample=$3 shot=${4:-}
@@ -74,7 +74,8 @@ if [ -n "$shot" ]; then
     xdotool mousemove 0 0 sleep 0.5
     import -window "$main" "$shot"
 fi
-click 280  # Save Track as
+# From the keyboard: Tab from "Smooth it!" to "Save Track as", Return presses it.
+xdotool mousemove --window "$main" 100 50 key Tab Return
 answer "^Save Track As...\$" "$(windows_path "$work/out/windows")"
 seconds=30
 within cmp -s "$work/out/linux.svtrack" "$work/out/windows.svtrack" ||

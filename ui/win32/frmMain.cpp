@@ -25,8 +25,14 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC windowProc) {
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
-    // The program's icon, where the program has one.
-    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    // The program's icon, where the program has one, drawn at each size from its own picture.
+    const auto icon = [instance](int width, int height) {
+        return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               ::GetSystemMetrics(width),
+                                               ::GetSystemMetrics(height), LR_SHARED));
+    };
+    windowClass.hIcon = icon(SM_CXICON, SM_CYICON);
+    windowClass.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
     ::RegisterClassExW(&windowClass);
 }
 
@@ -101,8 +107,7 @@ void frmMain::CreateControls() {
 void frmMain::Layout(UINT dpi) {
     HFONT old = font;
     font = MessageFont(dpi);
-    const HFONT shown =
-        font != nullptr ? font : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    const HFONT shown = Font();
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlLayout& layout = kControls[i];
         ::SetWindowPos(controls[i], nullptr, Px(layout.left, dpi), Px(layout.top, dpi),
@@ -115,6 +120,10 @@ void frmMain::Layout(UINT dpi) {
     ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
     ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HFONT frmMain::Font() const {
+    return font != nullptr ? font : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
 void frmMain::CentreInWorkArea() {
@@ -149,7 +158,7 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (HIWORD(wParam) == BN_CLICKED) OnCommand(LOWORD(wParam));
             return 0;
         case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(font);
+            return reinterpret_cast<LRESULT>(Font());
         case WM_NEXTDLGCTL: {
             // A multi-line box inside a dialog loop passes Tab on to its parent.
             const HWND next = LOWORD(lParam) != 0
@@ -185,6 +194,12 @@ LRESULT frmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmMain::OnCommand(int id) {
+    // Return in the dialog loop asks for IDOK: it presses the button with the focus, as in a
+    // dialog.
+    if (const HWND focused = ::GetFocus(); id == IDOK && ::IsChild(window, focused)) {
+        ::SendMessageW(focused, BM_CLICK, 0, 0);
+        return;
+    }
     switch (id - kFirstId) {
         case kOpen:
             commands.LoadTrackCommand();

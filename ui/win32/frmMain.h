@@ -42,6 +42,8 @@ private:
     // Places the window's client area and its controls, and picks the font, for dpi.
     void Layout(UINT dpi);
     void CentreInWorkArea();
+    // The message font, or where the system has none to give the old default GUI font.
+    HFONT Font() const;
     void OnCommand(int id);
     void ShowButtons();
 
