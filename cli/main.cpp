@@ -9,6 +9,7 @@
 #include "cli/Svg.h"
 #include "smooth/Smooth.h"
 #include "track/Errors.h"
+#include "track/FileIo.h"
 #include "track/TrackIo.h"
 
 namespace {
@@ -102,6 +103,7 @@ int Report(const std::string& in, const ReportRequest& request) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RemoveTemporaryFilesOnSignals();
     CLI::App app{"Railgrace: smooths the path of Skyvault roller-coaster tracks (.svtrack)."};
     app.set_version_flag("--version", "railgrace-cli " RAILGRACE_VERSION);
     app.require_subcommand(1);

@@ -24,6 +24,10 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::ofstream(dir / "notes.txt") << "SKYV";
     std::ofstream(dir / "other.svtrack") << "RIFF and more bytes";
     std::ofstream(dir / "cut.svtrack") << Slurp(sample).substr(0, 1000);  // inside BEZR's vertices
+    std::ofstream(dir / "empty.svtrack") << "";
+    std::filesystem::create_symlink("loop.svtrack", dir / "loop.svtrack");
+    std::ofstream(dir / "kept.svtrack") << "old";
+    std::filesystem::permissions(dir / "kept.svtrack", std::filesystem::perms(0444));
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
     // The arguments, the exit code and a regular expression for the message.
     const std::tuple<std::string, int, std::string> cases[] = {
@@ -32,6 +36,9 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"resave other.svtrack -o out", 1, "other.svtrack is not a track file: it does not begin"},
         {"report " + missing, 1, missing + ": there is no such file"},
         {"inspect cut.svtrack", 3, "^cut.svtrack: BEZR chunk at byte [0-9]+: .*vertex [0-9]"},
+        {"inspect empty.svtrack", 3, "^empty.svtrack: the file ends inside its first tag"},
+        {"inspect loop.svtrack", 3, "^Cannot read loop.svtrack: Too many levels of symbolic"},
+        {"resave " + sample + " -o kept", 3, "^Cannot save kept.svtrack: the file is write-prot"},
         {"resave " + sample + " -o " + nowhere, 3, nowhere + ".svtrack: No such file"},
         {"report " + sample + " --svg " + nowhere, 3, nowhere + ": the picture cannot be written"},
         {"smooth " + kink + " -o out", 4, "vertex 1.*Nothing was saved"},
