@@ -133,7 +133,9 @@ std::string FollowLinks(const std::string& path) {
         const ssize_t length = ::readlink(file.c_str(), link, sizeof link);
         if (length < 0) Fail("save", path, errno);
         if (static_cast<std::size_t>(length) == sizeof link) Fail("save", path, ENAMETOOLONG);
-        file = (std::filesystem::path(file).parent_path() / std::string(link, length)).string();
+        file = (std::filesystem::path(file).parent_path() /
+                std::string(link, static_cast<std::size_t>(length)))
+                   .string();
     }
     Fail("save", path, ELOOP);
 }
