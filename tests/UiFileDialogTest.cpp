@@ -1,19 +1,14 @@
 // The file dialogs: the filter text and option bits they are built from, and Qt's dialogs as the
 // program shows them, driven by typing and clicking as a person would.
 #include "UiSupport.h"
-#include "ui/mFileDialog.h"
+#include "ui/qt/mFileDialog.h"
 
 namespace railgrace {
 namespace {
 
 using namespace test;
 
-TEST(FileDialogRequest, OptionBitsAndTheQtDialogTheyAskFor) {
-    // The caller's bits pass, except hook (0x20) and template (0x40); saving always hides
-    // read-only.
-    EXPECT_EQ(OpenDialogFlags(false, true, false, 0x68), 0x9);
-    EXPECT_EQ(SaveDialogFlags(true, 0), 0x0006);
-    EXPECT_EQ(SaveDialogFlags(false, 0x68), 0xC);
+TEST(QtFileDialog, TheDialogThatTheOptionBitsAskFor) {
     // Qt's own dialog whatever the desktop offers, which the offscreen platform cannot show; a
     // save without the overwrite prompt bit replaces a file unasked.
     using D = QFileDialog;
@@ -26,38 +21,36 @@ TEST(FileDialogRequest, OptionBitsAndTheQtDialogTheyAskFor) {
 TEST(RealFileDialogs, OpenReturnsTheChoiceAndCancelEmptiesIt) {
     TrackFolder folder;
     const QString there = folder.CopySample(QStringLiteral("there.svtrack"));
-    QString fileName = folder.Path(QStringLiteral("first.svtrack")), fileTitle;
-    QString filter = QStringLiteral("Tracks|*.svtrack;*.trk:All|*");
-    int filterIndex = 1;
-    std::int32_t flags = OFN_READONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
-    bool readOnly = false, confirmed = false;
+    FileDialogRequest request;
+    bool confirmed = false;
     QStringList seen;
     const auto open = [&](const std::vector<Handler>& typing) {
-        Answer(
-            [&] {
-                confirmed = ShowOpenFileDialog(fileName, fileTitle, true, readOnly, true, filter,
-                                               filterIndex, QString(), "Open Track...", "svtrack",
-                                               nullptr, flags);
-            },
-            typing);
+        request = {.fileName = NativePath(folder.Path(QStringLiteral("first.svtrack"))),
+                   .fileMustExist = true,
+                   .hideReadOnly = true,
+                   .filter = "Tracks|*.svtrack;*.trk:All|*",
+                   .title = "Open Track...",
+                   .defaultExt = "svtrack",
+                   .flags = OFN_READONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE};
+        Answer([&] { confirmed = ShowOpenFileDialog(request, nullptr); }, typing);
     };
     // A missing file leaves the dialog open; one typed without extension is taken. Bars and colons
     // in the filter become NULs, each description and pattern pair one file type.
     open({Type(seen, QStringLiteral("missing.svtrack")), Type(seen, QStringLiteral("there"))});
     EXPECT_EQ(seen[1], QStringLiteral("Tracks (*.svtrack *.trk);All (*)"));
     EXPECT_TRUE(confirmed);
-    EXPECT_EQ(QStringList({fileName, fileTitle, filter}),
-              QStringList({there, "there.svtrack",
-                           QString::fromLatin1("Tracks\0*.svtrack;*.trk\0All\0*\0\0", 30)}));
+    EXPECT_EQ(request.fileName, NativePath(there));
+    EXPECT_EQ(request.fileTitle, "there.svtrack");
+    EXPECT_EQ(request.filter, std::string("Tracks\0*.svtrack;*.trk\0All\0*\0\0", 30));
     // The caller's bits pass but for hook and template, and read-only comes back as asked.
-    EXPECT_EQ(flags, 0x1005);
-    EXPECT_TRUE(readOnly);
-    EXPECT_EQ(filterIndex, 1);
+    EXPECT_EQ(request.flags, 0x1005);
+    EXPECT_TRUE(request.readOnly);
+    EXPECT_EQ(request.filterIndex, 1);
     open({Type(seen, QString())});
-    EXPECT_EQ(seen.last(), QStringLiteral("there.svtrack"));
+    EXPECT_EQ(seen.last(), QStringLiteral("first.svtrack"));
     EXPECT_FALSE(confirmed);
-    EXPECT_EQ(QStringList({fileName, fileTitle}), QStringList({"", ""}));
-    EXPECT_EQ(flags, 0);
+    EXPECT_EQ(request.fileName + request.fileTitle, "");
+    EXPECT_EQ(request.flags, 0);
 }
 
 TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
@@ -75,7 +68,7 @@ TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
     QStringList open, save, again, declined, confirmed;
     Click(button("btnOpen"), {Type(open, sample)});
     EXPECT_EQ(open, QStringList({"Open Track...", "Skyvault Tracks (*.svtrack)", ""}));
-    ASSERT_EQ(window.CurrentPath(), sample);
+    ASSERT_EQ(window.Commands().CurrentPath(), NativePath(sample));
     Click(button("btnModify"));
     // Declining the replacement returns to the dialog; cancelling it then leaves all alone.
     Click(button("btnSaveAs"), {Type(save, QStringLiteral("smoothed")),
@@ -83,12 +76,12 @@ TEST(RealFileDialogs, LoadSmoothAndSaveUnderATypedNameAsTheCliDoes) {
     EXPECT_EQ(save,
               QStringList({"Save Track As...", "Skyvault Tracks (*.svtrack)", "sample.svtrack"}));
     EXPECT_TRUE(declined.join(u' ').contains(QStringLiteral("smoothed.svtrack")));
-    EXPECT_EQ(window.CurrentPath(), sample);
+    EXPECT_EQ(window.Commands().CurrentPath(), NativePath(sample));
     EXPECT_EQ(ReadBytes(target), original);
 
     Click(button("btnSaveAs"),
           {Type(save, QStringLiteral("smoothed")), Press(confirmed, QMessageBox::Yes)});
-    EXPECT_EQ(window.CurrentPath(), target);
+    EXPECT_EQ(window.Commands().CurrentPath(), NativePath(target));
     QProcess cli;
     const QString byCli = folder.Path(QStringLiteral("cli.svtrack"));
     cli.start(QStringLiteral(RAILGRACE_CLI), {"smooth", sample, "-o", byCli});

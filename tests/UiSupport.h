@@ -11,7 +11,8 @@
 #include <optional>
 
 #include "track/TrackIo.h"
-#include "ui/frmMain.h"
+#include "ui/qt/frmMain.h"
+#include "ui/qt/mFileDialog.h"
 
 // Texts in failure messages as text rather than bytes.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -87,37 +88,23 @@ inline Handler Type(QStringList& seen, const QString& name) {
     };
 }
 
-// File dialogs that record their calls and give the queued answers: a path confirms that path,
-// nullopt cancels.
+// File dialogs that give the queued answers: a path confirms that path, nullopt cancels.
 struct FakeDialogs {
     std::deque<std::optional<QString>> answers;
-    std::vector<QStringList> opens;
-    std::vector<QStringList> saves;
 
-    // The arguments of a call as text, so that calls compare and print as lists.
-    static QString Arg(QWidget* window) { return QString::number(quintptr(window), 16); }
-    static QString Arg(const auto& value) { return QVariant(value).toString(); }
-
-    auto Fake(std::vector<QStringList>& calls) {
-        return [this, &calls](QString& fileName, QString& fileTitle, auto&&... rest) {
-            calls.push_back({fileName, fileTitle, Arg(rest)...});
+    frmMain::FileDialogs Function() {
+        return [this](FileDialogRequest& request) {
             if (answers.empty()) ADD_FAILURE() << "an unexpected file dialog";
             const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
             if (!answers.empty()) answers.pop_front();
-            fileName = answer.value_or(QString());
-            fileTitle = answer ? QFileInfo(*answer).fileName() : QString();
+            request.fileName = NativePath(answer.value_or(QString()));
             return answer.has_value();
         };
     }
-    FileDialogs Functions() { return {Fake(opens), Fake(saves)}; }
 };
 
-inline std::string Native(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 inline std::vector<std::uint8_t> ReadBytes(const QString& path) {
-    std::ifstream in(Native(path), std::ios::binary);
+    std::ifstream in(NativePath(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -128,7 +115,7 @@ inline std::vector<std::uint8_t> Bytes(TrackModel model) {
 
 inline TrackModel LoadedModel(const QString& path) {
     TrackModel model;
-    EXPECT_TRUE(LoadTrack(model, Native(path)));
+    EXPECT_TRUE(LoadTrack(model, NativePath(path)));
     return model;
 }
 
@@ -145,7 +132,7 @@ struct TrackFolder {
 
     QString Path(const QString& name) const { return dir.filePath(name); }
     QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
-        std::ofstream(Native(Path(name)), std::ios::binary)
+        std::ofstream(NativePath(Path(name)), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
         return Path(name);

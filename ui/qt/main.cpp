@@ -6,7 +6,7 @@
 #include <QIcon>
 
 #include "track/FileIo.h"
-#include "ui/frmMain.h"
+#include "ui/qt/frmMain.h"
 
 int main(int argc, char** argv) {
     railgrace::RemoveTemporaryFilesOnSignals();
