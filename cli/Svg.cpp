@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "track/Errors.h"
+#include "track/Utf8Path.h"
 
 namespace railgrace {
 
@@ -658,7 +659,7 @@ std::string ReportPicture(const TrackReport& report) {
 
 void WriteReportPicture(const TrackReport& report, const std::string& path) {
     const std::string document = ReportPicture(report);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
     if (out) out.write(document.data(), static_cast<std::streamsize>(document.size()));
     if (out) out.close();
     if (!out) {

@@ -11,6 +11,13 @@
 #include "track/Errors.h"
 #include "track/FileIo.h"
 #include "track/TrackIo.h"
+#include "track/Utf8Path.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -30,7 +37,7 @@ bool LoadOrExplain(TrackModel& model, const std::string& path, std::vector<WalkE
     std::error_code error;
     if (path.empty()) {
         std::cerr << "No track file was named.\n";
-    } else if (!std::filesystem::exists(path, error)) {
+    } else if (!std::filesystem::exists(Utf8Path(path), error)) {
         std::cerr << path << ": there is no such file.\n";
     } else if (!HasTrackExtension(path)) {
         std::cerr << path << " is not a track file: its name does not end in .svtrack.\n";
@@ -65,8 +72,8 @@ int Smooth(const std::string& in, const std::string& out, int passes) {
 int Inspect(const std::string& in, bool json) {
     Inspection inspection;
     if (!LoadOrExplain(inspection.model, in, &inspection.walk)) return kRefused;
-    inspection.fileName = std::filesystem::path(in).filename().string();
-    inspection.fileBytes = std::filesystem::file_size(in);
+    inspection.fileName = Utf8String(Utf8Path(in).filename());
+    inspection.fileBytes = std::filesystem::file_size(Utf8Path(in));
     if (json) {
         PrintInspectionJson(std::cout, inspection);
     } else {
@@ -86,8 +93,8 @@ struct ReportRequest {
 int Report(const std::string& in, const ReportRequest& request) {
     TrackModel model;
     if (!LoadOrExplain(model, in, nullptr)) return kRefused;
-    const TrackReport report = MakeReport(std::filesystem::path(in).filename().string(),
-                                          model.bezrRecords, request.smooth ? request.passes : 0);
+    const TrackReport report = MakeReport(Utf8String(Utf8Path(in).filename()), model.bezrRecords,
+                                          request.smooth ? request.passes : 0);
     if (!request.svg.empty()) WriteReportPicture(report, request.svg);
     if (request.json) {
         PrintReportJson(std::cout, report);
@@ -100,13 +107,13 @@ int Report(const std::string& in, const ReportRequest& request) {
     return kSmoothFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    RemoveTemporaryFilesOnSignals();
+int Main(int argc, const char* const* argv) {
     CLI::App app{"Railgrace: smooths the path of Skyvault roller-coaster tracks (.svtrack)."};
     app.set_version_flag("--version", "railgrace-cli " RAILGRACE_VERSION);
     app.require_subcommand(1);
+    // Options begin with "-" on every system: on Windows a name beginning with "/" is a path on
+    // the current drive, not an option.
+    app.allow_windows_style_options(false);
 
     std::string in;
     std::string out;
@@ -171,3 +178,30 @@ int main(int argc, char** argv) {
         return kDamaged;
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments arrive as UTF-16 (wmain, linked with -municode), so names in any language reach
+// the program whole; the ANSI argv of main would have replaced every character outside the code
+// page with "?". (A manifest asking for the UTF-8 code page would do the same for argv, but only
+// from Windows 10 1903 on.) Output goes out as UTF-8 bytes with plain line ends, as on Linux.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> utf8;
+    for (int i = 0; i < argc; ++i) utf8.push_back(Utf8String(std::filesystem::path(argv[i])));
+    std::vector<const char*> args;
+    for (const std::string& arg : utf8) args.push_back(arg.c_str());
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    const UINT console = ::GetConsoleOutputCP();
+    ::SetConsoleOutputCP(CP_UTF8);
+    const int code = Main(argc, args.data());
+    ::SetConsoleOutputCP(console);
+    return code;
+}
+#else
+int main(int argc, char** argv) {
+    RemoveTemporaryFilesOnSignals();
+    return Main(argc, argv);
+}
+#endif

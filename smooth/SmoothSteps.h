@@ -99,6 +99,8 @@ inline void SetCp2(BezierVertex& v, Point3 p) {
 // hands the rounded float on as an opaque value: GCC 12 at -O2 vectorises "round to float, widen
 // to double" and then folds the pair away, computing on with the unrounded double, so -O2 and -O0
 // builds gave different tracks. Clang keeps the rounding and vectorises better without the asm.
+// The Windows build's mingw-w64 GCC defines the same macros, so it takes the asm too (the
+// test same_bits_as_linux holds it to the Linux build's bytes).
 inline float ToFloat(double value) {
     float rounded = static_cast<float>(value);
 #if defined(__GNUC__) && !defined(__clang__) && (defined(__x86_64__) || defined(__i386__))

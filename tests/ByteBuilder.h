@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "track/TrackModel.h"
+#include "track/Utf8Path.h"
 
 namespace railgrace::test {
 
@@ -495,10 +497,13 @@ inline TrackModel RichModel() {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "railgrace-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-        path_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            path_ =
+                std::filesystem::temp_directory_path() / ("railgrace-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path_)) return;  // not one that was there
+        }
+        throw std::runtime_error("no temporary folder");
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -508,11 +513,16 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // A path in the folder as the program takes it: UTF-8, with "/" between names on every
+    // system.
+    std::string operator/(const std::string& name) const {
+        const std::u8string path = (path_ / Utf8Path(name)).generic_u8string();
+        return std::string(path.begin(), path.end());
+    }
 
     std::string Write(const std::string& name, const Bytes& bytes) const {
         const std::string file = *this / name;
-        std::ofstream out(file, std::ios::binary);
+        std::ofstream out(Utf8Path(file), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         return file;
@@ -522,7 +532,7 @@ public:
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
+            names.push_back(Utf8String(entry.path().filename()));
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -533,7 +543,7 @@ private:
 };
 
 inline Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -1,9 +1,11 @@
 // Runs railgrace-cli as a separate program, the way a user or a script does, in a temporary
-// folder of each test's own.
+// folder of each test's own, which is also the current folder.
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -36,22 +38,43 @@ inline void ExpectOneLine(const std::string& err) {
 class CliFixture : public ::testing::Test {
 protected:
     // Runs a shell command; its standard error is caught in a file of the test's folder.
+    // On Windows the command goes to cmd.exe in UTF-16, so that names in any language survive.
     Outcome Shell(const std::string& command) {
         const std::filesystem::path err = dir / "stderr.txt";
         Outcome outcome;
+#ifdef _WIN32
+        const std::wstring line = Utf8Path(command).wstring() + L" 2>" + err.wstring();
+        FILE* pipe = ::_wpopen(line.c_str(), L"rb");
+#else
         FILE* pipe = ::popen((command + " 2>" + err.string()).c_str(), "r");
+#endif
         char chunk[4096];
         std::size_t got = 0;
         while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, got);
+#ifdef _WIN32
+        outcome.code = ::_pclose(pipe);
+#else
         const int status = ::pclose(pipe);
         outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
         outcome.err = Slurp(err);
         return outcome;
     }
 
-    Outcome Run(const std::string& args) { return Shell(std::string(RAILGRACE_CLI) + " " + args); }
+    Outcome Run(const std::string& args) {
+        return Shell(Utf8String(Utf8Path(RAILGRACE_CLI).make_preferred()) + " " + args);
+    }
 
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    std::string Path(const std::string& name) const {
+        return folder / name;
+    }
+
+    void SetUp() override {
+        std::filesystem::current_path(dir);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(home);
+    }
 
     // Three vertices on a level line; vertex 1's second control point lies on its position, so
     // marking and smoothing stop there.
@@ -65,6 +88,7 @@ protected:
 
     const TempFolder folder;
     const std::filesystem::path dir = folder.path();
+    const std::filesystem::path home = std::filesystem::current_path();
 };
 
 }  // namespace railgrace::test

@@ -25,9 +25,6 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::ofstream(dir / "other.svtrack") << "RIFF and more bytes";
     std::ofstream(dir / "cut.svtrack") << Slurp(sample).substr(0, 1000);  // inside BEZR's vertices
     std::ofstream(dir / "empty.svtrack") << "";
-    std::filesystem::create_symlink("loop.svtrack", dir / "loop.svtrack");
-    std::ofstream(dir / "kept.svtrack") << "old";
-    std::filesystem::permissions(dir / "kept.svtrack", std::filesystem::perms(0444));
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
     // The arguments, the exit code and a regular expression for the message.
     const std::tuple<std::string, int, std::string> cases[] = {
@@ -37,9 +34,8 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"report " + missing, 1, missing + ": there is no such file"},
         {"inspect cut.svtrack", 3, "^cut.svtrack: BEZR chunk at byte [0-9]+: .*vertex [0-9]"},
         {"inspect empty.svtrack", 3, "^empty.svtrack: the file ends inside its first tag"},
-        {"inspect loop.svtrack", 3, "^Cannot read loop.svtrack: Too many levels of symbolic"},
-        {"resave " + sample + " -o kept", 3, "^Cannot save kept.svtrack: the file is write-prot"},
-        {"resave " + sample + " -o " + nowhere, 3, nowhere + ".svtrack: No such file"},
+        {"resave " + sample + " -o " + nowhere, 3,
+         nowhere + ".svtrack: (No such file|The system cannot find the path|Path not found)"},
         {"report " + sample + " --svg " + nowhere, 3, nowhere + ": the picture cannot be written"},
         {"smooth " + kink + " -o out", 4, "vertex 1.*Nothing was saved"},
         {"", 2, "^A subcommand is required; run \"railgrace-cli --help\""},
@@ -52,7 +48,7 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"report", 2, "IN is required"},
     };
     for (const auto& [args, code, says] : cases) {
-        const Outcome o = Shell("cd '" + dir.string() + "' && " + RAILGRACE_CLI + " " + args);
+        const Outcome o = Run(args);
         EXPECT_EQ(o.code, code) << args;
         EXPECT_TRUE(std::regex_search(o.err, std::regex(says))) << args << "\n" << o.err;
         test::ExpectOneLine(o.err);

@@ -2,7 +2,9 @@
 // says what is wrong, before anything the file cannot justify is allocated, and the caller's
 // model stays as it was.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -15,12 +17,13 @@
 #include "track/Errors.h"
 #include "track/TrackIo.h"
 
-// AddressSanitizer reserves far more address space than the memory ceiling below allows.
-#if defined(__SANITIZE_ADDRESS__)
-#define RAILGRACE_ASAN 1
+// AddressSanitizer reserves far more address space than the memory ceiling below allows, and
+// Windows has no such ceiling.
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
+#define RAILGRACE_NO_MEMORY_CEILING 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define RAILGRACE_ASAN 1
+#define RAILGRACE_NO_MEMORY_CEILING 1
 #endif
 #endif
 
@@ -52,7 +55,7 @@ struct ExampleFile {
 // before it fails; with a ceiling it fails the test with bad_alloc instead.
 class TrackDamage : public ::testing::Test {
 protected:
-#ifndef RAILGRACE_ASAN
+#ifndef RAILGRACE_NO_MEMORY_CEILING
     static void SetUpTestSuite() {
         getrlimit(RLIMIT_AS, &saved_);
         rlimit ceiling = saved_;

@@ -1,7 +1,9 @@
 // Saving: sizes and child counts worked out by hand, the values at the edges of their fields,
 // the tracks that cannot be saved, and a save that never loses the file it replaces.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <bit>
 #include <csignal>
@@ -144,8 +146,10 @@ TEST_F(TrackSaveFiles, WritesTheWholeImageUnderTheTrackName) {
     EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"Other.SVTRACK", "hill.svtrack"}));
 }
 
+#ifndef _WIN32
 // A large grid goes to the file in pieces: a write that fails after some of them have landed,
-// as on a full disk, leaves the file it would replace as it was.
+// as on a full disk, leaves the file it would replace as it was. (A file size limit is POSIX's;
+// FileIoTest fails the writes on Windows.)
 TEST_F(TrackSaveFiles, WriteThatFailsHalfwayLeavesTheExistingFileAsItWas) {
     TrackModel large = RichModel();
     large.terrainColumns = large.terrainRows = 1000;
@@ -164,6 +168,7 @@ TEST_F(TrackSaveFiles, WriteThatFailsHalfwayLeavesTheExistingFileAsItWas) {
     EXPECT_EQ(ReadFile(dir_ / "hill.svtrack"), old);
     EXPECT_EQ(dir_.Names(), std::vector<std::string>{"hill.svtrack"});
 }
+#endif
 
 }  // namespace
 }  // namespace railgrace

@@ -2,6 +2,10 @@
 // failing disk would; everything else takes the system's own, the defaults.
 #pragma once
 
+#ifdef _WIN32
+#include "track/FileCallsWindows.h"
+#else
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -17,3 +21,5 @@ struct FileCalls {
 };
 
 }  // namespace railgrace
+
+#endif

@@ -282,13 +282,6 @@ void FileReplacement::Commit() {
     committed_ = true;
 }
 
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls) {
-    FileReplacement file(path, calls);
-    file.Write(bytes);
-    file.Commit();
-}
-
 void RemoveTemporaryFilesOnSignals() {
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndEnd;
@@ -300,5 +293,4 @@ void RemoveTemporaryFilesOnSignals() {
         }
     }
 }
-
 }  // namespace railgrace

@@ -10,6 +10,18 @@
 
 namespace railgrace {
 
+// An open file and the system's number for what went wrong: a descriptor and errno on POSIX, a
+// HANDLE and GetLastError() on Windows.
+#ifdef _WIN32
+using FileHandle = void*;
+inline constexpr FileHandle kNoFile = nullptr;
+using SystemError = unsigned long;
+#else
+using FileHandle = int;
+inline constexpr FileHandle kNoFile = -1;
+using SystemError = int;
+#endif
+
 // A regular file opened for reading, read piece by piece wherever the reader needs it. Throws
 // FileError when the file cannot be opened or read, is no regular file, or holds more than
 // maxBytes.
@@ -28,7 +40,7 @@ public:
 private:
     // Closed when the reader ends, or when its constructor throws.
     struct Descriptor {
-        int fd = -1;
+        FileHandle fd = kNoFile;
         ~Descriptor();
     };
 
@@ -59,25 +71,31 @@ public:
 private:
     // Closes and removes the temporary file unless it has become path.
     void Discard();
-    [[noreturn]] void Fail(int error) const;
+    [[noreturn]] void Fail(SystemError error) const;
 
     std::string path_;
     std::string target_;  // path_, or the file at the end of its links
     FileCalls calls_;
     std::string temporary_;
-    int fd_ = -1;
+    FileHandle fd_ = kNoFile;
     std::uint64_t written_ = 0;
     bool committed_ = false;
 };
 
 // Replaces the file at path with bytes, as FileReplacement does.
-void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
-                 const FileCalls& calls = {});
+inline void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                        const FileCalls& calls = {}) {
+    FileReplacement file(path, calls);
+    file.Write(bytes);
+    file.Commit();
+}
 
+#ifndef _WIN32
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporary files of unfinished
 // replacements before the program ends by the signal as it would have without this. A signal
 // that the program was started to ignore (nohup, a background job) stays ignored. Programs call
 // it once at their start; without it, such a signal leaves the temporary file behind.
 void RemoveTemporaryFilesOnSignals();
+#endif
 
 }  // namespace railgrace

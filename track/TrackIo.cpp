@@ -8,6 +8,7 @@
 #include "track/Chunks.h"
 #include "track/FileIo.h"
 #include "track/LargePages.h"
+#include "track/Utf8Path.h"
 
 namespace railgrace {
 namespace {
@@ -17,7 +18,7 @@ constexpr std::string_view kExtension = ".svtrack";
 constexpr std::uint8_t kFormatVersion[4] = {1, 3, 0, 0};
 
 std::string BaseName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    return Utf8String(Utf8Path(path).filename());
 }
 
 // The loader's walk: the chunk kinds it knows, in file order of the saved tree.
@@ -253,7 +254,7 @@ bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry
     // Only a name that leads nowhere is no file; one that cannot be followed (a folder without
     // search permission, a loop of links) is a file the system refuses.
     std::error_code error;
-    const auto type = std::filesystem::status(path, error).type();
+    const auto type = std::filesystem::status(Utf8Path(path), error).type();
     if (type == std::filesystem::file_type::not_found) return false;
     if (error) throw FileError("Cannot read " + path + ": " + error.message() + ".");
     if (!HasTrackExtension(path)) return false;
