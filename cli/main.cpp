@@ -343,6 +343,7 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+    RemoveTemporaryFilesOnSignals();
     return Main(argc, argv);
 }
 #endif

@@ -27,6 +27,7 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::filesystem::create_directory(dir / "folder");
     std::filesystem::copy_file(sample, dir / "t.svtrack");
     std::filesystem::create_symlink("t.svtrack", dir / "link.svg");
+    std::ofstream(dir / "empty.svtrack") << "";
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
     // The arguments, the exit code and a regular expression for the message.
     const std::tuple<std::string, int, std::string> cases[] = {
@@ -37,6 +38,7 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"inspect 'a\nb\x1B[2J\x9B.svtrack'", 1,
          R"(^a\\nb\\x1B\[2J\\x9B.svtrack: there is no such)"},
         {"inspect cut.svtrack", 3, "^cut.svtrack: BEZR chunk at byte [0-9]+: .*vertex [0-9]"},
+        {"inspect empty.svtrack", 3, "^empty.svtrack: the file ends inside its first tag"},
         {"resave " + sample + " -o " + nowhere, 3,
          nowhere + ".svtrack: (No such file|The system cannot find the path|Path not found)"},
         {"report " + sample + " --svg " + nowhere, 3,

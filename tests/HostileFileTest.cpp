@@ -130,12 +130,13 @@ struct ExampleFile {
 // Cut anywhere, the file fails in the chunk the cut falls into, inside the record or text it
 // falls into, or where the next chunk should begin when the cut leaves less than a tag of it or
 // takes only the last byte of the chunk before it, which the zero behind every file stands in
-// for. Only a file too short for a tag is refused, and the cut inside the root's child count
+// for. A file of 3 bytes (a tag with the zero behind it) is refused as not a track, shorter ones
+// are damaged (tested with the other short files), and the cut inside the root's child count
 // loads: it reads 0 and promises no chunk.
 TEST(HostileFile, EveryShorterFile) {
     const ExampleFile file;
     std::set<std::string> inside;  // what the file ends inside, up to the record's number
-    for (std::size_t cut = 0; cut + 1 < file.image.size(); ++cut) {
+    for (std::size_t cut = 3; cut + 1 < file.image.size(); ++cut) {
         const Bytes prefix(file.image.begin(), file.image.begin() + static_cast<long>(cut));
         if (cut < 4 || cut == 31) {
             TrackModel model;

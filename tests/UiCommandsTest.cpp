@@ -152,6 +152,11 @@ TEST_F(Commands, FromDialogToTrackDiskAndErrorBox) {
     Load(std::nullopt);
     Load(damaged);
     EXPECT_EQ(TakeErrors(), (Errors{"Load Track", ErrorOf([&] { Loaded(damaged); })}));
+    // Too short for a tag: damaged, not refused. Given as "railgrace FILE" gives it.
+    commands.LoadTrackFile(folder.Write("empty.svtrack", {}));
+    EXPECT_EQ(TakeErrors(), (Errors{"Load Track",
+                                    "empty.svtrack: the file ends inside its first "
+                                    "tag (it holds 0 bytes)."}));
     EXPECT_TRUE(commands.Track() == twice);
     EXPECT_EQ(Enabled(), "smooth save");
     Load(refused);

@@ -1,10 +1,14 @@
 #include "track/FileIo.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -18,14 +22,144 @@ namespace {
     throw FileError("Cannot " + doing + " " + path + ": " + std::strerror(error) + ".");
 }
 
-mode_t NewFileMode(const std::string& target) {
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        return existing.st_mode & 07777;
+// The temporary files of unfinished replacements, where a signal handler finds them. A handler
+// can reach nothing but static storage, so this registry is the one piece of global mutable
+// state in the program, and it serves this purpose alone. A slot is kLive while a file of its
+// name exists, and kChanging while the thread that owns it creates, renames or removes that file
+// with the signals held off, so that a handler running in another thread waits for the change
+// rather than acting on half of it. Lock-free atomics are safe to use in a handler.
+enum SlotState : int { kFree, kChanging, kLive };
+
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX];  // the longest path the system can open
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// More replacements at once than slots, which this program never has, go unguarded.
+TemporarySlot gTemporaries[8];
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+sigset_t EndingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kEndingSignals) sigaddset(&set, number);
+    return set;
+}
+
+// Holds the ending signals off in this thread while it lives.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        const sigset_t ending = EndingSignals();
+        ::pthread_sigmask(SIG_BLOCK, &ending, &previous_);
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+TemporarySlot* ClaimSlot() {
+    for (TemporarySlot& slot : gTemporaries) {
+        int expected = kFree;
+        if (slot.state.compare_exchange_strong(expected, kChanging)) return &slot;
+    }
+    return nullptr;
+}
+
+TemporarySlot* FindSlot(const std::string& path) {
+    for (TemporarySlot& slot : gTemporaries) {
+        if (slot.state.load() == kLive && path == slot.path) return &slot;
+    }
+    return nullptr;
+}
+
+// Creates the temporary file from pattern and registers its name; returns the descriptor, or -1
+// with errno set.
+int MakeRegisteredTemporary(std::string& pattern, const FileCalls& calls) {
+    const SignalsHeld held;
+    TemporarySlot* slot = ClaimSlot();
+    const int fd = calls.makeTemporary(pattern.data());
+    const int error = errno;
+    if (slot != nullptr) {
+        const bool fits = fd >= 0 && pattern.size() < sizeof slot->path;
+        if (fits) std::memcpy(slot->path, pattern.c_str(), pattern.size() + 1);
+        slot->state.store(fits ? kLive : kFree);
+    }
+    errno = error;
+    return fd;
+}
+
+// Renames or removes the registered temporary file at path by change, which returns 0 when the
+// file no longer has that name, or -1 with errno set.
+template <class Change>
+int ChangeRegisteredTemporary(const std::string& path, Change change) {
+    const SignalsHeld held;
+    TemporarySlot* slot = FindSlot(path);
+    if (slot != nullptr) slot->state.store(kChanging);
+    const int result = change();
+    const int error = errno;
+    if (slot != nullptr) slot->state.store(result == 0 ? kFree : kLive);
+    errno = error;
+    return result;
+}
+
+void RemoveTemporariesAndEnd(int number) {
+    for (TemporarySlot& slot : gTemporaries) {
+        // Another thread is inside one system call that creates, renames or removes the file.
+        while (slot.state.load() == kChanging) {
+        }
+        if (slot.state.load() == kLive) ::unlink(slot.path);
+    }
+    // Ends as the signal would have ended the program: the shell sees it (status 128 + signal).
+    // The signal is held off while this handler runs, and ends the program as it returns.
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+}
+
+// The file a save replaces: path, or the file at the end of its chain of symbolic links, which
+// need not exist yet (as cp does), so that a link stays a link and its file gets the new bytes.
+std::string FollowLinks(const std::string& path) {
+    std::string file = path;
+    // The system's own limit on links followed in one path.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return file;
+        char link[PATH_MAX];
+        const ssize_t length = ::readlink(file.c_str(), link, sizeof link);
+        if (length < 0) Fail("save", path, errno);
+        if (static_cast<std::size_t>(length) == sizeof link) Fail("save", path, ENAMETOOLONG);
+        file = (std::filesystem::path(file).parent_path() /
+                std::string(link, static_cast<std::size_t>(length)))
+                   .string();
+    }
+    Fail("save", path, ELOOP);
+}
+
+// A replacement takes the mode of the file it replaces, and its owner and group where the
+// program may set them; a new file gets the mode that creating it would give.
+int TakeOverAttributes(int fd, const struct stat* replaced) {
+    if (replaced == nullptr) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return ::fchmod(fd, 0666 & ~mask);
+    }
+    struct stat made {};
+    if (::fstat(fd, &made) != 0) return -1;
+    if (made.st_uid != replaced->st_uid || made.st_gid != replaced->st_gid) {
+        // Giving a file away takes privilege; a group of one's own may still be given.
+        if (::fchown(fd, replaced->st_uid, replaced->st_gid) != 0 &&
+            (errno != EPERM ||
+             (::fchown(fd, static_cast<uid_t>(-1), replaced->st_gid) != 0 && errno != EPERM))) {
+            return -1;
+        }
+    }
+    // After the owner: giving a file away may clear its set-user-ID and set-group-ID bits.
+    return ::fchmod(fd, replaced->st_mode & 07777);
 }
 
 }  // namespace
@@ -67,19 +201,28 @@ std::size_t FileReader::ReadAt(std::uint8_t* into, std::size_t offset, std::size
 }
 
 FileReplacement::FileReplacement(std::string path, const FileCalls& calls)
-    : path_(std::move(path)), calls_(calls) {
-    const std::filesystem::path target(path_);
+    : path_(std::move(path)), target_(FollowLinks(path_)), calls_(calls) {
+    struct stat replaced {};
+    const bool replacing = ::stat(target_.c_str(), &replaced) == 0;
+    if (replacing && S_ISDIR(replaced.st_mode)) Fail(EISDIR);
+    if (replacing && !S_ISREG(replaced.st_mode)) {
+        throw FileError("Cannot save " + path_ + ": it is not a regular file.");
+    }
+    // The owner's permission bit, not access(): whoever runs the program, root too, must not
+    // replace a file that its owner has protected.
+    if (replacing && (replaced.st_mode & S_IWUSR) == 0) {
+        throw FileError("Cannot save " + path_ + ": the file is write-protected.");
+    }
+    // Hidden, beside the target, so that the rename stays within one file system; of a fixed
+    // length, so that every name the folder can hold can be saved.
+    const std::filesystem::path target(target_);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    // Hidden, beside the target, so that the rename stays within one file system.
-    std::string hidden = ".";
-    hidden += target.filename().string();
-    hidden += ".XXXXXX";
-    std::string pattern = (folder / hidden).string();
-    fd_ = calls_.makeTemporary(pattern.data());
+    std::string pattern = (folder / ".railgrace-XXXXXX").string();
+    fd_ = MakeRegisteredTemporary(pattern, calls_);
     if (fd_ < 0) Fail(errno);
     temporary_ = std::move(pattern);
-    if (::fchmod(fd_, NewFileMode(path_)) != 0) {
+    if (TakeOverAttributes(fd_, replacing ? &replaced : nullptr) != 0) {
         // No destructor runs for a constructor that throws.
         const int error = errno;
         Discard();
@@ -94,7 +237,12 @@ FileReplacement::~FileReplacement() {
 void FileReplacement::Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    if (!committed_ && !temporary_.empty()) {
+        ChangeRegisteredTemporary(temporary_, [this] {
+            ::unlink(temporary_.c_str());
+            return 0;
+        });
+    }
 }
 
 void FileReplacement::Fail(int error) const {
@@ -126,7 +274,11 @@ void FileReplacement::Commit() {
     const int fd = fd_;
     fd_ = -1;
     if (calls_.close(fd) != 0) Fail(errno);
-    if (calls_.rename(temporary_.c_str(), path_.c_str()) != 0) Fail(errno);
+    if (ChangeRegisteredTemporary(temporary_, [this] {
+            return calls_.rename(temporary_.c_str(), target_.c_str());
+        }) != 0) {
+        Fail(errno);
+    }
     committed_ = true;
 }
 
@@ -136,6 +288,18 @@ void GuardStandardStreams() {
         const int opened = ::open("/dev/null", O_RDONLY);
         // open takes the lowest free number, which is fd; anything else is not ours to keep.
         if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndEnd;
+    action.sa_mask = EndingSignals();
+    for (int number : kEndingSignals) {
+        struct sigaction previous {};
+        if (::sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            ::sigaction(number, &action, nullptr);
+        }
     }
 }
 

@@ -49,10 +49,15 @@ private:
     std::size_t size_ = 0;
 };
 
-// A file that replaces the one at path once it is complete. Its bytes go to a temporary file in
-// path's folder, written in the order given; Commit flushes it to disk and renames it over path.
-// Until then path is left as it was, and a replacement that ends without Commit, by an error or
-// otherwise, removes its temporary file. Failures throw FileError naming path.
+// A file that replaces the one at path once it is complete. Its bytes go to a temporary file of
+// a short name of its own in path's folder, written in the order given; Commit flushes it to disk
+// and renames it over path. Until then path is left as it was, and a replacement that ends
+// without Commit, by an error, by a signal that RemoveTemporaryFilesOnSignals handles, or
+// otherwise, removes its temporary file. When path is a symbolic link, the file at the end of its
+// links is replaced (or created, when the last link dangles) and the link stays. A replaced file
+// keeps its mode, and its owner and group where the program may set them. A write-protected
+// file (no write permission for its owner), a folder or another file that is not a regular one
+// is refused before anything is written. Failures throw FileError naming path.
 class FileReplacement {
 public:
     explicit FileReplacement(std::string path, const FileCalls& calls = {});
@@ -69,6 +74,7 @@ private:
     [[noreturn]] void Fail(SystemError error) const;
 
     std::string path_;
+    std::string target_;  // path_, or the file at the end of its links
     FileCalls calls_;
     std::string temporary_;
     FileHandle fd_ = kNoFile;
@@ -89,5 +95,13 @@ inline void ReplaceFile(const std::string& path, std::span<const std::uint8_t> b
 // file it opens, and text meant for the terminal would land in a track or a picture; this way a
 // write to a closed output fails, as it should.
 void GuardStandardStreams();
+
+#ifndef _WIN32
+// Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporary files of unfinished
+// replacements before the program ends by the signal as it would have without this. A signal
+// that the program was started to ignore (nohup, a background job) stays ignored. Programs call
+// it once at their start; without it, such a signal leaves the temporary file behind.
+void RemoveTemporaryFilesOnSignals();
+#endif
 
 }  // namespace railgrace

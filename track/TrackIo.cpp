@@ -125,7 +125,13 @@ void WalkChunks(TrackBuffer& buffer, TrackModel& model, std::vector<WalkEntry>* 
 // Parses the image the buffer has begun reading: the file's bytes and one zero behind them.
 bool ParseImage(TrackModel& model, TrackBuffer& buffer, std::vector<WalkEntry>* walk) {
     buffer.chunkTag = "SKYV";
-    if (buffer.Remaining() < 4 || buffer.ReadTag() != "SKYV") return false;
+    // The zero behind the file completes a tag of 3 bytes, which then is no "SKYV": a refusal
+    // like any other first tag. A shorter file cannot hold a tag at all.
+    if (const std::size_t held = buffer.Remaining() - 1; held < 3) {
+        throw FormatError(buffer.fileName + ": the file ends inside its first tag (it holds " +
+                          std::to_string(held) + (held == 1 ? " byte)." : " bytes)."));
+    }
+    if (buffer.ReadTag() != "SKYV") return false;
     TrackModel loaded;
     std::vector<WalkEntry> chunks;
     ReadRootChunk(buffer, loaded);
@@ -244,11 +250,14 @@ bool ParseTrack(TrackModel& model, std::span<const std::uint8_t> image, const st
 }
 
 bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk) {
+    if (path.empty()) return false;
+    // Only a name that leads nowhere is no file; one that cannot be followed (a folder without
+    // search permission, a loop of links) is a file the system refuses.
     std::error_code error;
-    if (path.empty() || !std::filesystem::exists(Utf8Path(path), error) ||
-        !HasTrackExtension(path)) {
-        return false;
-    }
+    const auto type = std::filesystem::status(Utf8Path(path), error).type();
+    if (type == std::filesystem::file_type::not_found) return false;
+    if (error) throw FileError("Cannot read " + path + ": " + error.message() + ".");
+    if (!HasTrackExtension(path)) return false;
     FileReader file(path, kMaxTrackFileBytes);
     TrackBuffer buffer;
     buffer.fileName = BaseName(path);

@@ -28,14 +28,16 @@ bool HasTrackExtension(const std::string& name);
 
 // Loads the track file at path into model. Returns false, leaving model untouched, when the
 // name is empty, names no file, does not end in ".svtrack" (any letter case), or when the
-// file does not begin with the tag "SKYV". Throws FileError when the file cannot be read, is no
-// regular file or is longer than kMaxTrackFileBytes, and FormatError when its content is
-// damaged; model is then untouched as well. When walk is given it receives the chunks in the
-// order the loader met them.
+// file does not begin with the tag "SKYV". Throws FileError when the file cannot be reached
+// (a folder on the way without search permission, a loop of links) or read, is no regular file
+// or is longer than kMaxTrackFileBytes, and FormatError when its content is damaged, which
+// includes a file too short for its first tag (0 to 2 bytes); model is then untouched as well. When
+// walk is given it receives the chunks in the order the loader met them.
 bool LoadTrack(TrackModel& model, const std::string& path, std::vector<WalkEntry>* walk = nullptr);
 
 // Parses a whole file image. name is the file's name for error messages. Returns false when
-// the image does not begin with "SKYV"; throws FormatError when it is damaged. model is
+// the image does not begin with "SKYV"; throws FormatError when it is damaged or too short
+// for its first tag. model is
 // replaced only when the result is true.
 bool ParseTrack(TrackModel& model, std::span<const std::uint8_t> image, const std::string& name,
                 std::vector<WalkEntry>* walk = nullptr);

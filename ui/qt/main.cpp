@@ -5,9 +5,11 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include "track/FileIo.h"
 #include "ui/qt/frmMain.h"
 
 int main(int argc, char** argv) {
+    railgrace::RemoveTemporaryFilesOnSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("railgrace"));
     QApplication::setApplicationVersion(QStringLiteral(RAILGRACE_VERSION));
