@@ -4,7 +4,9 @@
 // and leaves the caller's track as it was when it fails.
 #include <gtest/gtest.h>
 #include <malloc.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -26,19 +28,27 @@
 // took at its peak. An allocation beyond the ceiling fails at once rather than take the machine.
 namespace {
 
+std::int64_t UsableSize(void* p) {
+#ifdef _WIN32
+    return static_cast<std::int64_t>(_msize(p));
+#else
+    return static_cast<std::int64_t>(malloc_usable_size(p));
+#endif
+}
+
 std::int64_t live = 0, peak = 0;
 constexpr std::int64_t kCeiling = std::int64_t{1} << 30;
 
 void* Allocate(std::size_t size) {
     void* p = static_cast<std::int64_t>(size) > kCeiling - live ? nullptr : std::malloc(size);
     if (!p) throw std::bad_alloc();
-    live += static_cast<std::int64_t>(malloc_usable_size(p));
+    live += UsableSize(p);
     peak = std::max(peak, live);
     return p;
 }
 
 void Release(void* p) noexcept {
-    live -= static_cast<std::int64_t>(malloc_usable_size(p));
+    live -= UsableSize(p);
     std::free(p);
 }
 
@@ -329,16 +339,19 @@ TEST(HostileFile, EndlessChunksAndUnprintableTags) {
 }
 
 // A file longer than any track file (made sparse, so it takes no disk) is refused before a byte
-// of it is read; a named pipe is refused instead of waiting for a writer forever. Nothing is
-// written either way.
+// of it is read; a named pipe (POSIX's) is refused instead of waiting for a writer forever.
+// Nothing is written either way.
 TEST(HostileFile, TooLongFilesAndPipesAreRefusedBeforeReading) {
     const TempFolder dir;
     const std::string huge = dir.Write("huge.svtrack", SavedImage(ExampleModel()));
     std::filesystem::resize_file(huge, kMaxTrackFileBytes + 1);
+    std::vector<std::string> reasons{huge + ": it holds 2147483664 bytes"};
+#ifndef _WIN32
     const std::string pipe = dir / "pipe.svtrack";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string& reason :
-         {huge + ": it holds 2147483664 bytes", pipe + ": it is not a regular file"}) {
+    reasons.push_back(pipe + ": it is not a regular file");
+#endif
+    for (const std::string& reason : reasons) {
         TrackModel model = RichModel();
         const std::int64_t start = peak = live;
         try {
@@ -350,7 +363,7 @@ TEST(HostileFile, TooLongFilesAndPipesAreRefusedBeforeReading) {
         EXPECT_LE(peak - start, MemoryBound(0));
         EXPECT_EQ(model, RichModel());
     }
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"huge.svtrack", "pipe.svtrack"}));
+    EXPECT_EQ(dir.Names().size(), reasons.size());
     EXPECT_EQ(std::filesystem::file_size(huge), kMaxTrackFileBytes + 1);
 }
 
