@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+// Relics of 16-bit Windows, empty macros that would swallow every variable of these names in the
+// code that includes this header through FileIo.h.
+#undef near
+#undef far
+
 namespace railgrace {
 
 // Each the system's own function's type, so a test's replacement must match it exactly.
@@ -14,6 +19,7 @@ struct FileCalls {
     decltype(&::FlushFileBuffers) flush = ::FlushFileBuffers;
     decltype(&::CloseHandle) close = ::CloseHandle;
     decltype(&::MoveFileExW) rename = ::MoveFileExW;
+    decltype(&::SetFileInformationByHandle) dispose = ::SetFileInformationByHandle;
 };
 
 }  // namespace railgrace

@@ -59,6 +59,43 @@ std::wstring TemporaryName(std::mt19937& random) {
     return name + L".tmp";
 }
 
+// The file a save replaces: path, or, when path is a symbolic link, the file at the end of its
+// links, so that the link stays a link and its file gets the new bytes. Opened without
+// FILE_FLAG_OPEN_REPARSE_POINT, a handle is the file the links lead to, and backup semantics let
+// it open a folder too, which the caller then refuses. Any existing file is asked, not only one
+// marked as a reparse point: wine shows the system's links as plain files, yet follows them. A
+// link that leads nowhere, or a file system that cannot tell a final path, leaves path itself.
+std::string FollowLinks(const std::string& path) {
+    HANDLE file =
+        ::CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(file, final.data(), MAX_PATH, 0);
+    if (length >= MAX_PATH) {
+        final.resize(length);
+        length = ::GetFinalPathNameByHandleW(file, final.data(), length, 0);
+    }
+    ::CloseHandle(file);
+    if (length == 0 || length >= final.size()) return path;
+    final.resize(length);
+    // The system's prefix for long paths, which the rest of the program does not expect.
+    if (final.starts_with(L"\\\\?\\UNC\\")) {
+        final.replace(0, 8, L"\\\\");
+    } else if (final.starts_with(L"\\\\?\\")) {
+        final.erase(0, 4);
+    }
+    return Utf8String(std::filesystem::path(final));
+}
+
+// A temporary file marked for deletion goes when its last handle closes, however the process
+// ends: by an error, by Ctrl-C in a console (ExitProcess) or by a kill (TerminateProcess), none
+// of which runs a destructor.
+bool MarkForDeletion(const FileCalls& calls, HANDLE file, bool deleting) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleting)};
+    return calls.dispose(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
 }  // namespace
 
 FileReader::FileReader(std::string path, std::size_t maxBytes) : path_(std::move(path)) {
@@ -114,8 +151,8 @@ std::size_t FileReader::ReadAt(std::uint8_t* into, std::size_t offset, std::size
 }
 
 FileReplacement::FileReplacement(std::string path, const FileCalls& calls)
-    : path_(std::move(path)), calls_(calls) {
-    const DWORD existing = Attributes(path_);
+    : path_(std::move(path)), target_(FollowLinks(path_)), calls_(calls) {
+    const DWORD existing = Attributes(target_);
     if (existing != INVALID_FILE_ATTRIBUTES) {
         if (existing & FILE_ATTRIBUTE_DIRECTORY) railgrace::Fail("save", path_, "it is a folder");
         if (existing & FILE_ATTRIBUTE_READONLY) {
@@ -126,18 +163,22 @@ FileReplacement::FileReplacement(std::string path, const FileCalls& calls)
                                  ? FILE_ATTRIBUTE_NORMAL
                                  : (existing & kKeptAttributes) | FILE_ATTRIBUTE_NORMAL;
     // Beside the target, so that the rename stays within one volume and is one step.
-    const std::filesystem::path target = Utf8Path(path_);
+    const std::filesystem::path target = Utf8Path(target_);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(L".");
     std::mt19937 random(std::random_device{}());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path temporary = folder / TemporaryName(random);
-        HANDLE file = calls_.create(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    attributes, nullptr);
+        HANDLE file = calls_.create(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                    CREATE_NEW, attributes, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             fd_ = file;
             temporary_ = Utf8String(temporary);
-            return;
+            if (MarkForDeletion(calls_, fd_, true)) return;
+            // No destructor runs for a constructor that throws.
+            const DWORD error = ::GetLastError();
+            Discard();
+            Fail(error);
         }
         const DWORD error = ::GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) Fail(error);
@@ -190,13 +231,15 @@ void FileReplacement::Write(std::span<const std::uint8_t> bytes) {
 // a sharing violation or, under some systems, with "access denied".
 void FileReplacement::Commit() {
     if (!calls_.flush(fd_)) Fail(::GetLastError());
+    // From here until the rename, a process that ends leaves the complete temporary file behind.
+    if (!MarkForDeletion(calls_, fd_, false)) Fail(::GetLastError());
     HANDLE file = fd_;
     fd_ = kNoFile;
     if (!calls_.close(file)) Fail(::GetLastError());
-    if (!calls_.rename(Wide(temporary_).c_str(), Wide(path_).c_str(),
+    if (!calls_.rename(Wide(temporary_).c_str(), Wide(target_).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
-        const DWORD now = Attributes(path_);
+        const DWORD now = Attributes(target_);
         if (error == ERROR_ACCESS_DENIED && now != INVALID_FILE_ATTRIBUTES) {
             if (now & FILE_ATTRIBUTE_READONLY)
                 railgrace::Fail("save", path_, "the file is write-protected");
