@@ -422,11 +422,11 @@ void AddRun(SvgPath& path, const Run& run) {
     std::size_t kept = 0;
     for (std::size_t i = 1; i < run.size(); ++i) {
         if (i + 1 < run.size()) {
-            bool near = true;
-            for (std::size_t k = kept + 1; k <= i && near; ++k) {
-                near = DistanceToSegment(run[k], run[kept], run[i + 1]) < kTolerance;
+            bool onLine = true;
+            for (std::size_t k = kept + 1; k <= i && onLine; ++k) {
+                onLine = DistanceToSegment(run[k], run[kept], run[i + 1]) < kTolerance;
             }
-            if (near) continue;
+            if (onLine) continue;
         }
         path.LineTo(run[i].first, run[i].second);
         kept = i;
