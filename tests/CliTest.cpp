@@ -26,11 +26,10 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::ofstream(dir / "cut.svtrack") << Slurp(sample).substr(0, 1000);  // inside BEZR's vertices
     std::filesystem::create_directory(dir / "folder");
     std::filesystem::copy_file(sample, dir / "t.svtrack");
-    std::filesystem::create_symlink("t.svtrack", dir / "link.svg");
     std::ofstream(dir / "empty.svtrack") << "";
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
     // The arguments, the exit code and a regular expression for the message.
-    const std::tuple<std::string, int, std::string> cases[] = {
+    std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"resave " + missing + " -o out", 1, missing + ": there is no such file"},
         {"resave notes.txt -o out", 1, "notes.txt is not a track file: its name does not end in"},
         {"resave other.svtrack -o out", 1, "other.svtrack is not a track file: it does not begin"},
@@ -64,11 +63,16 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
         {"smooth t.svtrack -o folder", 2, R"(^--output "folder" is a folder)"},
         {"report t.svtrack --svg ''", 2, "^--svg is empty"},
         {"report t.svtrack --svg folder", 2, R"(^--svg "folder" is a folder)"},
-        {"report t.svtrack --svg /dev/null", 2, "is a device or a pipe, not a file"},
         {"report t.svtrack --svg ../" + dir.filename().string() + "/t.svtrack", 2,
          "is the track being read"},
-        {"report t.svtrack --svg link.svg", 2, R"(^--svg "link.svg" is the track being read)"},
     };
+#ifndef _WIN32  // devices and links as POSIX has them
+    std::filesystem::create_symlink("t.svtrack", dir / "link.svg");
+    cases.insert(
+        cases.end(),
+        {{"report t.svtrack --svg /dev/null", 2, "is a device or a pipe, not a file"},
+         {"report t.svtrack --svg link.svg", 2, R"(^--svg "link.svg" is the track being read)"}});
+#endif
     for (const auto& [args, code, says] : cases) {
         const Outcome o = Run(args);
         EXPECT_EQ(o.code, code) << args;
@@ -100,6 +104,9 @@ TEST_F(Cli, OutputThatCannotBeWrittenIsAnError) {
 // Control characters in a file's texts and names never reach the terminal raw, and a name that
 // is not UTF-8 still gives valid JSON.
 TEST_F(Cli, TextsAndNamesAreShownEscaped) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names hold neither control characters nor bytes outside UTF-8.";
+#endif
     TrackModel model;
     ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE));
     model.infoText = U"a\nb\r\x1B[2J\a\x7F\x9D";
