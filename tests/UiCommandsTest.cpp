@@ -44,8 +44,9 @@ TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
     using Row = std::tuple<double, double, double>;  // default, largest, chosen
     for (const auto& [defaultSize, largest, chosen] :
          {Row{9, 12, 9}, Row{11, 9.7, 9.5}, Row{10.25, 8, 7.75}, Row{9, 0, 4}, Row{3, 0, 3}}) {
-        EXPECT_EQ(FittingPointSize(defaultSize, [&](double size) { return size <= largest; }),
-                  chosen)
+        EXPECT_EQ(
+            FittingPointSize(defaultSize, [limit = largest](double size) { return size <= limit; }),
+            chosen)
             << defaultSize << " pt fitting up to " << largest << " pt";
     }
 }
