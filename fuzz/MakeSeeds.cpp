@@ -1,7 +1,6 @@
 // Writes the fuzzer's seed corpus into a folder: small tracks that hold records of one chunk kind
-// each, tracks with one and with several records of every kind, and files with what a loader must
-// tolerate. fuzz/run adds the sample track. Built with the test builder rather than the saver, so
-// the seeds also hold bytes that a save never writes.
+// each, and tracks with none, one and several records of every kind. fuzz/run adds the sample
+// track and the tests' committed files, which also hold bytes that a save never writes.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
+#include "track/TrackIo.h"
 
 namespace {
 
@@ -47,19 +47,6 @@ const std::vector<std::pair<std::string, Take>> kOneKind = {
      }},
 };
 
-// Lower-case tags, flags of 0x01, filled reserved runs and uint24 lead bytes, lying SEGM block
-// lengths, catwalk extra bytes, an unknown chunk among TRCK's children and bytes after the end.
-Bytes Messy() {
-    const Mess mess{0xA5, 0x01, 0x7F, 999, 0x5A, true};
-    Chunk tree = FileTree(RichModel(), mess);
-    Chunk& trck = FindChunk(tree, "TRCK");
-    trck.children.insert(trck.children.begin() + 1,
-                         MakeChunk("JUNK", Bytes(8, 0x11), {MakeChunk("BEZR", Bytes(40, 0))}));
-    Bytes image = Image(tree, mess);
-    image.insert(image.end(), {'T', 'A', 'I', 'L'});
-    return image;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,12 +60,11 @@ int main(int argc, char** argv) {
     for (const auto& [kind, take] : kOneKind) {
         TrackModel model;
         take(model, rich);
-        Write(folder, "only-" + kind, SavedImage(model));
+        Write(folder, "only-" + kind, SerializeTrack(model));
     }
-    Write(folder, "empty", SavedImage(TrackModel{}));
-    Write(folder, "example", SavedImage(ExampleModel()));
-    Write(folder, "rich", SavedImage(rich));
-    Write(folder, "rich-without-terrain", SavedImage(WithoutTerrain(rich)));
-    Write(folder, "messy", Messy());
+    TrackModel models[] = {TrackModel{}, ExampleModel(), rich, WithoutTerrain(rich)};
+    const char* names[] = {"empty", "example", "rich", "rich-without-terrain"};
+    for (std::size_t i = 0; i < std::size(models); ++i)
+        Write(folder, names[i], SerializeTrack(models[i]));
     return 0;
 }

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "track/TrackIo.h"
 
 namespace railgrace::test {

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "CliRun.h"
 #include "track/Errors.h"
 #include "track/FileCalls.h"
@@ -62,13 +62,13 @@ TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
     EXPECT_EQ(SaveTrack(model, path), path);
     TrackModel loaded;
     ASSERT_TRUE(LoadTrack(loaded, path));
-    EXPECT_EQ(ReadFile(path), SavedImage(RichModel()));
+    EXPECT_EQ(ReadFile(path), Golden("rich.svtrack"));
     // Through railgrace-cli's arguments and messages, relative to the current folder.
     const std::string copy = kFolder + "/Kopie-コピー";
     const Outcome o = Run("resave " + kFolder + "/" + kName + " -o " + copy);
     EXPECT_EQ(o.code, 0) << o.err;
     EXPECT_EQ(o.out, "Saved " + copy + ".svtrack.\n");
-    EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), SavedImage(RichModel()));
+    EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), Golden("rich.svtrack"));
     EXPECT_EQ(Run("inspect " + kFolder + "/" + kName).code, 0);
 }
 
@@ -253,7 +253,7 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
             injected = {step, error, {}};
             if (exists) folder.Write("hill.svtrack", old_);
             const std::string what =
-                FileErrorOf([&] { ReplaceFile(target_, SavedImage(RichModel()), kInjecting); });
+                FileErrorOf([&] { ReplaceFile(target_, Golden("rich.svtrack"), kInjecting); });
             // Access denied to a rename onto no file at all is the system's to explain.
             if (says.empty() || (!exists && error == ERROR_ACCESS_DENIED)) {
                 ExpectSentence(what, "save", target_);

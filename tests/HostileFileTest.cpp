@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "track/Errors.h"
 #include "track/TrackBuffer.h"
 #include "track/TrackIo.h"
@@ -128,11 +128,11 @@ std::string ExpectDamaged(const Bytes& image, const std::string& tag, std::size_
 
 // The example track as a file, with the offset of every chunk.
 struct ExampleFile {
-    ExampleFile() { image = Image(tree, {}, &places); }
+    ExampleFile() { image = Image(tree, &places); }
 
     std::size_t At(const std::string& tag) const { return OffsetOf(places, tag); }
 
-    Chunk tree = FileTree(ExampleModel());
+    Chunk tree = Split(Golden("example.svtrack"));
     Bytes image;
     std::vector<ChunkPlace> places;
 };
@@ -264,7 +264,7 @@ TEST(HostileFile, UnknownChunkSizesAndChildCounts) {
         trck.children.insert(trck.children.begin() + 1, MakeChunk("JUNK", Bytes(8, 0x11)));
         trck.children[1].size = size;
         file.places.clear();
-        const Bytes image = Image(file.tree, {}, &file.places);
+        const Bytes image = Image(file.tree, &file.places);
         if (size < 0) {
             ExpectDamaged(image, "JUNK", file.At("JUNK"), "negative");
         } else {
@@ -274,7 +274,7 @@ TEST(HostileFile, UnknownChunkSizesAndChildCounts) {
     }
     for (const auto& counts : std::vector<std::vector<std::pair<std::string, std::int32_t>>>{
              {{"SKYV", 4}}, {{"SCOB", 1}}, {{"SKYV", kMax}}, {{"SKYV", kMax}, {"TRCK", kMax}}}) {
-        Chunk tree = FileTree(ExampleModel());
+        Chunk tree = Split(Golden("example.svtrack"));
         for (const auto& [tag, count] : counts) FindChunk(tree, tag).childCount = count;
         const Bytes image = Image(tree);
         ExpectDamaged(image, "", image.size(), "another chunk should begin");
@@ -289,7 +289,7 @@ TEST(HostileFile, AnyInt32FieldSetToAnExtremeValue) {
     TrackModel model = ExampleModel();
     model.terrainColumns = model.terrainRows = 128;
     model.terrainGrid.assign(128 * 128, 1.5f);
-    const Bytes image = SavedImage(model);
+    const Bytes image = SerializeTrack(model);
     int damaged = 0;
     for (std::size_t at = 0; at + 4 <= image.size() - 4 * 128 * 128; ++at) {
         std::vector<std::int32_t> values = {kMax, kMin, -1, -5, -8, 0x10000000, 65536};
@@ -309,13 +309,13 @@ TEST(HostileFile, AnyInt32FieldSetToAnExtremeValue) {
 // forward), with ever more promised by the child counts: the walk ends with the file. Tags that
 // are no text are shown by number, and a size that would step backwards is damage.
 TEST(HostileFile, EndlessChunksAndUnprintableTags) {
-    Chunk root = MakeChunk("SKYV", RootContent({1, 3, 0, 0}));
+    Chunk root = MakeChunk("SKYV", Bytes(20));
     root.childCount = kMax;
     for (std::int32_t size : {-4, -1, 0}) {
         Chunk empty = MakeChunk("JUNK", Bytes(static_cast<std::size_t>(size + 4), 0x20));
         empty.size = size;
         empty.bare = true;
-        Chunk info = MakeChunk("INFO", InfoContent(U""));
+        Chunk info = MakeChunk("INFO", Bytes(20));
         info.childCount = root.childCount;
         root.children = std::vector<Chunk>(2000, empty);
         root.children.push_back(info);
@@ -343,7 +343,7 @@ TEST(HostileFile, EndlessChunksAndUnprintableTags) {
 // Nothing is written either way.
 TEST(HostileFile, TooLongFilesAndPipesAreRefusedBeforeReading) {
     const TempFolder dir;
-    const std::string huge = dir.Write("huge.svtrack", SavedImage(ExampleModel()));
+    const std::string huge = dir.Write("huge.svtrack", Golden("example.svtrack"));
     std::filesystem::resize_file(huge, kMaxTrackFileBytes + 1);
     std::vector<std::string> reasons{huge + ": it holds 2147483664 bytes"};
 #ifndef _WIN32

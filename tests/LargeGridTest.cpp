@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "track/TrackIo.h"
 
 namespace railgrace {
@@ -27,7 +27,7 @@ TEST(LargeGrid, LoadsAndSavesEveryBitPattern) {
         bits[i] = static_cast<std::uint32_t>(i) * 2654435761u + 0x7F800001u;
         model.terrainGrid.push_back(std::bit_cast<float>(bits[i]));
     }
-    const Bytes image = SavedImage(model);
+    const Bytes image = SerializeTrack(model);
     const TempFolder folder;
     TrackModel loaded;
     ASSERT_TRUE(LoadTrack(loaded, folder.Write("large.svtrack", image)));

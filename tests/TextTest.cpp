@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 
 namespace railgrace {
 namespace {

@@ -1,15 +1,17 @@
-// Reading track files built byte by byte: what a load keeps from the frame, the walk, the name
-// checks. Every field of every chunk kind is read in TrackRoundTripTest.cpp.
+// Loading: what a load keeps from the frame, the walk, the root's say, and round trips of files
+// full of what a loader must tolerate: the first load must give the track the file holds, field by
+// field, and both saves the tidy bytes of that track.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "track/TrackIo.h"
 
 namespace railgrace {
@@ -17,16 +19,11 @@ namespace {
 
 using namespace test;
 
-TrackModel Parse(const Bytes& image, std::vector<WalkEntry>* walk = nullptr) {
-    TrackModel model;
-    EXPECT_TRUE(ParseTrack(model, image, "test.svtrack", walk));
-    return model;
-}
-
 // The model and the walk keep every chunk's size and child count as stored, right or wrong; an
 // unknown chunk is stepped over with its children, whatever their tags.
 TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
-    Chunk tree = FileTree(ExampleModel(), {}, {9, 8, 7, 6});
+    Chunk tree = Split(Golden("example.svtrack"));
+    std::copy_n(std::array<std::uint8_t, 4>{9, 8, 7, 6}.begin(), 4, tree.content.begin());
     FindChunk(tree, "BEZR").size = 12345;
     FindChunk(tree, "FREN").size = 0;
     FindChunk(tree, "TRCK").size = 7;
@@ -35,7 +32,8 @@ TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
                   MakeChunk("xtra", Bytes(5, 0x11), {MakeChunk("BEZR", Bytes(3, 0xFF))}));
     std::vector<ChunkPlace> places;
     std::vector<WalkEntry> walk;
-    const TrackModel model = Parse(Image(tree, {}, &places), &walk);
+    TrackModel model;
+    ASSERT_TRUE(ParseTrack(model, Image(tree, &places), "test.svtrack", &walk));
     EXPECT_EQ(Headerless(model), Headerless(ExampleModel()));
     EXPECT_EQ(model.versionBytes, (std::array<std::uint8_t, 4>{9, 8, 7, 6}));
     places.erase(places.begin() + 5);  // the BEZR inside the unknown chunk
@@ -65,7 +63,7 @@ TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
 TEST(TrackLoad, TheRootDecides) {
     for (const std::string tag : {"SKYV", "SKYW", "TRCK", "SKY ", "VYKS", "SKY"}) {
         for (std::int32_t count : {0, -1, -2147483647 - 1}) {
-            Chunk tree = FileTree(RichModel());
+            Chunk tree = Split(Golden("rich.svtrack"));
             tree.tag = tag;
             tree.childCount = count;
             const Bytes image = Image(tree);
@@ -82,39 +80,145 @@ TEST(TrackLoad, TheRootDecides) {
     }
 }
 
-// LoadTrack with names relative to a folder of its own, so that a name may be shorter than the
-// extension.
-class TrackLoadNames : public ::testing::Test {
-protected:
-    void SetUp() override { std::filesystem::current_path(dir_.path()); }
-    void TearDown() override { std::filesystem::current_path(previous_); }
+// Takes the first chunk of that tag below c out of the tree.
+std::optional<Chunk> TakeChunk(Chunk& c, std::string_view tag) {
+    for (auto it = c.children.begin(); it != c.children.end(); ++it) {
+        if (it->tag == tag) {
+            Chunk taken = std::move(*it);
+            c.children.erase(it);
+            return taken;
+        }
+        if (std::optional<Chunk> taken = TakeChunk(*it, tag)) return taken;
+    }
+    return std::nullopt;
+}
 
-    const std::filesystem::path previous_ = std::filesystem::current_path();
-    const TempFolder dir_;
+struct OddFile {
+    std::string what;
+    Bytes file;
+    TrackModel expected = RichModel();
+    Bytes tidy = Golden("rich.svtrack");  // what a save of it gives
 };
 
-TEST_F(TrackLoadNames, OnlyTheTrackExtensionInAnyCaseIsLoaded) {
-    // A track without terrain, loaded over one with terrain: the load replaces the whole model.
-    const TrackModel plain = WithoutTerrain(ExampleModel());
-    const std::vector<std::pair<std::string, bool>> names = {
-        {"hill.txt", false},    {"hill.svtrack.bak", false}, {"hill.svtrac", false},
-        {"a.svtr", false},      {"svtrack", false},          {"HILL.SVTRACK", true},
-        {"hill.SvTrAcK", true}, {".svtrack", true}};
-    for (const auto& [name, loads] : names) {
-        dir_.Write(name, SavedImage(plain));
-        TrackModel model = RichModel();
-        ASSERT_EQ(LoadTrack(model, name), loads) << name;
-        if (loads) {
-            EXPECT_EQ(Headerless(model), Headerless(plain)) << name;
-        } else {
-            EXPECT_EQ(model, RichModel()) << name;
+std::vector<OddFile> OddFiles() {
+    const TrackModel rich = RichModel();
+    std::vector<OddFile> files;
+    const auto add = [&](std::string what, const std::function<void(Chunk&)>& change) {
+        Chunk tree = Split(Golden("rich.svtrack"));
+        change(tree);
+        files.push_back({std::move(what), Image(tree)});
+    };
+    // Reserved runs, flag bytes, uint24 first bytes, SEGM block lengths and catwalk extra bytes
+    // that a save never writes, and tags in lower case.
+    for (const char* name :
+         {"rich-messy-1.svtrack", "rich-messy-2.svtrack", "rich-messy-3.svtrack"})
+        files.push_back({name, Golden(name)});
+    add("mixed-case tags", [](Chunk& tree) {
+        FindChunk(tree, "BEZR").tag = "bEzR";
+        FindChunk(tree, "TERA").tag = "Tera";
+        tree.tag = "SkYv";
+    });
+    // One of its children with a known tag and content of the wrong length; chunks of sizes -4
+    // and -1 that take no more than their tag and size.
+    add("unknown chunks", [](Chunk& tree) {
+        std::vector<Chunk>& children = FindChunk(tree, "TRCK").children;
+        children.insert(children.begin() + 2, MakeChunk("Xtra", Bytes(9, 0x02),
+                                                        {MakeChunk("JUNK", Bytes(3, 0x03)),
+                                                         MakeChunk("BEZR", Bytes(7, 1))}));
+        std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
+        for (auto [at, size] : {std::pair{1, -4}, std::pair{3, -1}}) {
+            Chunk odd = MakeChunk("NEG" + std::to_string(-size),
+                                  Bytes(static_cast<std::size_t>(size + 4), 0xCC));
+            odd.size = size;
+            odd.bare = true;
+            supp.insert(supp.begin() + at, odd);
         }
+    });
+    add("BEZR before TRCK",
+        [](Chunk& tree) { tree.children.insert(tree.children.begin(), *TakeChunk(tree, "BEZR")); });
+    add("later chunk of a kind replaces the earlier", [](Chunk& tree) {
+        TrackModel other;
+        FloatSeq f;
+        other.frenRecords = {FrenEntry{-1, -2, -3}, FrenEntry{-4, -5, -6}, FrenEntry{-7, -8, -9}};
+        other.segmRecords = {MakeSegment(2, 0, f)};
+        Chunk otherTree = Split(SerializeTrack(other));
+        std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
+        supp.insert(supp.begin() + 2, FindChunk(otherTree, "FREN"));
+        tree.children.insert(tree.children.begin(), FindChunk(otherTree, "SEGM"));
+    });
+    add("flat tree with wrong sizes", [](Chunk& tree) {
+        // Every chunk a direct child of the root; the sizes of known chunks are never looked at.
+        std::vector<Chunk> flat;
+        const std::function<void(const Chunk&)> flatten = [&](const Chunk& c) {
+            for (const Chunk& child : c.children) {
+                flat.push_back(MakeChunk(child.tag, child.content));
+                flat.back().size = static_cast<std::int32_t>(flat.size()) * 1000;
+                flatten(child);
+            }
+        };
+        flatten(tree);
+        tree.children = flat;
+    });
+    // Bytes after the last chunk, and files missing their last byte, which the zero behind
+    // every file stands in for.
+    files.push_back({"another track and more behind the track", Golden("rich.svtrack")});
+    const Bytes tail = Golden("example.svtrack");
+    files.back().file.insert(files.back().file.end(), tail.begin(), tail.end());
+    files.back().file.insert(files.back().file.end(), 37, 0xFF);
+    for (const Bytes& whole : {Golden("rich.svtrack"), files.back().file}) {
+        files.push_back({"last byte missing", Bytes(whole.begin(), whole.end() - 1)});
     }
-    for (const std::string name : {"", "missing.svtrack"}) {
-        TrackModel model = RichModel();
-        EXPECT_FALSE(LoadTrack(model, name)) << name;
-        EXPECT_EQ(model, RichModel()) << name;
+
+    // Chunks that are missing are saved empty.
+    Chunk partial = Split(Golden("rich.svtrack"));
+    for (const char* tag : {"INFO", "RASC", "SCEN", "TERA"}) TakeChunk(partial, tag);
+    TrackModel missing = WithoutTerrain(rich);
+    missing.infoText = {};
+    missing.rascRecords = {};
+    missing.scenRecords = {};
+    missing.scobRecords = {};
+    files.push_back({"missing chunks", Image(partial), missing, SerializeTrack(missing)});
+
+    // Text lengths of TRCK entries and INFO of 0 or less stand for empty texts.
+    TrackModel empty = rich;
+    empty.trckRecords[0].text = empty.infoText = {};
+    std::vector<ChunkPlace> places;
+    const Bytes tidy = Image(Split(SerializeTrack(empty)), &places);
+    for (std::int32_t length : {-5, -2147483647 - 1}) {
+        files.push_back({"negative text length " + std::to_string(length), tidy, empty, tidy});
+        PatchInt32(files.back().file, OffsetOf(places, "TRCK") + 28, length);
+        PatchInt32(files.back().file, OffsetOf(places, "INFO") + 24, length);
     }
+
+    // Texts of every byte value.
+    Bytes all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(255 - b));
+    TrackModel texts = rich;
+    texts.infoText = texts.scobRecords[1].text2 = Cp1252Text(all);
+    const Bytes textFile = SerializeTrack(texts);
+    files.push_back({"every byte value", textFile, texts, textFile});
+    return files;
+}
+
+TEST(TrackLoad, OddFilesLoadAsTheirTrackAndSaveTidy) {
+    for (const OddFile& odd : OddFiles()) {
+        SCOPED_TRACE(odd.what);
+        TrackModel first;
+        ASSERT_TRUE(ParseTrack(first, odd.file, "odd.svtrack"));
+        EXPECT_EQ(Headerless(first), Headerless(odd.expected));
+        const Bytes saved = SerializeTrack(first);
+        EXPECT_EQ(saved, odd.tidy);
+        TrackModel second;
+        ASSERT_TRUE(ParseTrack(second, saved, "odd.svtrack"));
+        EXPECT_EQ(SerializeTrack(second), saved);
+    }
+}
+
+// The sample track that ships with the project saves back to its own bytes.
+TEST(TrackSample, SavesBackToItsOwnBytes) {
+    TrackModel model;
+    ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE));
+    EXPECT_EQ(SerializeTrack(model), ReadFile(RAILGRACE_SAMPLE));
 }
 
 }  // namespace

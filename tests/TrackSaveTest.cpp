@@ -1,16 +1,17 @@
 // Saving: sizes and child counts worked out by hand, the values at the edges of their fields,
-// the tracks that cannot be saved, and the names saves go to.
+// the tracks that cannot be saved, and the names that loads take and saves go to.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "track/Errors.h"
 #include "track/TrackIo.h"
 
@@ -29,20 +30,24 @@ TEST(TrackSave, SizesAndChildCounts) {
     // RASC 36 + 4 + 48; FUND 36 + 92; SUPP 32 + 140 + 100 + 76 + 96 + 79; SEGM 37 + 163;
     // BEZR 36 + 60; INFO 16 + 8; TRCK 60 + 32 + 36 + 108 + 212 + 535; root 20 + 995 + 255 +
     // 116, and 116 less without terrain. The file is 16 bytes longer than the root's size.
-    const std::vector<std::pair<TrackModel, std::vector<std::int32_t>>> cases = {
+    const std::pair<TrackModel, std::vector<std::int32_t>> cases[] = {
         {TrackModel{}, {597, 2, 469, 4, 16, 0, 36, 0, 37, 0, 272, 5, 36, 0,
                         36,  0, 36,  0, 36, 0, 36, 0, 84, 1, 36,  0, -5, 0}},
         {ExampleModel(), {1386, 3, 983, 4, 24, 0, 96, 0, 200, 0, 523, 5, 128, 0,
                           88,   0, 64,  0, 84, 0, 67, 0, 243, 1, 131, 0, 104, 0}},
         {plain, {1270, 2, 983, 4, 24, 0, 96, 0, 200, 0, 523, 5, 128, 0,
                  88,   0, 64,  0, 84, 0, 67, 0, 243, 1, 131, 0, -5,  0}}};
-    for (const auto& [original, headers] : cases) {
+    Chunk plainTree = Split(Golden("example.svtrack"));
+    plainTree.children.pop_back();  // TERA
+    const Bytes images[] = {Golden("empty.svtrack"), Golden("example.svtrack"), Image(plainTree)};
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+        const auto& [original, headers] = cases[c];
         TrackModel model = original;
         model.versionBytes = {7, 7, 7, 7};
         for (const auto& [tag, header] : kHeaders) model.*header = {-5, 77};
         const Bytes image = SerializeTrack(model);
         EXPECT_EQ(image.size(), static_cast<std::size_t>(headers[0]) + 16);
-        EXPECT_EQ(image, SavedImage(original));
+        EXPECT_EQ(image, images[c]);
         for (std::size_t i = 0; i < std::size(kHeaders); ++i) {
             EXPECT_EQ(model.*kHeaders[i].second, (ChunkHeader{headers[2 * i], headers[2 * i + 1]}))
                 << kHeaders[i].first << " of a file of " << image.size() << " bytes";
@@ -52,7 +57,7 @@ TEST(TrackSave, SizesAndChildCounts) {
     Bytes start = {'S', 'K', 'Y', 'V', 0, 0, 2, 0x55, 1, 3, 0, 0};
     start.resize(start.size() + 16);  // reserved
     start.insert(start.end(), {0, 0, 0, 2, 'T', 'R', 'C', 'K', 0, 0, 1, 0xD5});
-    const Bytes empty = SavedImage(TrackModel{});
+    const Bytes empty = Golden("empty.svtrack");
     EXPECT_EQ(Bytes(empty.begin(), empty.begin() + 40), start);
 }
 
@@ -67,9 +72,15 @@ TEST(TrackSave, FloatsKeepTheirBitsAndUInt24sTheirLow24Bits) {
                                   0xFFFFFFFF, 0x7F800001, 0x3F800000, 0xC0000000, 0x00800000};
     for (std::size_t i = 0; i < std::size(fields); ++i) *fields[i] = std::bit_cast<float>(bits[i]);
     const Bytes image = SerializeTrack(model);
-    EXPECT_EQ(image, SavedImage(model));
     TrackModel loaded;
     ASSERT_TRUE(ParseTrack(loaded, image, "bits.svtrack"));
+    const BezierVertex& w = loaded.bezrRecords.at(0);
+    const float read[] = {w.posX, w.posY, w.posZ, w.cp1X, w.cp1Y,
+                          w.cp1Z, w.cp2X, w.cp2Y, w.cp2Z, w.auxValue};
+    for (std::size_t i = 0; i < std::size(bits); ++i)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(read[i]), bits[i]) << i;
+    EXPECT_EQ(loaded.trckValues24[0], 0x123456);
+    EXPECT_EQ(loaded.trckValues24[1], 0xFFFFFF);
     EXPECT_EQ(SerializeTrack(loaded), image);
 }
 
@@ -109,17 +120,33 @@ TEST(TrackSave, TracksThatNoFileCanHoldAreRefused) {
     }
 }
 
-TEST(TrackFileNames, ExtensionAppendedUnlessPresentInAnyCase) {
-    const std::pair<std::string, std::string> names[] = {
-        {"hill", "hill.svtrack"},
-        {"hill.svtrack", "hill.svtrack"},
-        {"dir/HILL.SVTRACK", "dir/HILL.SVTRACK"},
-        {"hill.SvTrack", "hill.SvTrack"},
-        {"hill.txt", "hill.txt.svtrack"},
-        {"hill.svtrack.bak", "hill.svtrack.bak.svtrack"},
-        {".svtrack", ".svtrack"},
-        {"svtrack", "svtrack.svtrack"}};
-    for (const auto& [path, name] : names) EXPECT_EQ(TrackFileName(path), name);
+// Only ".svtrack", in any letter case, makes a name a track's: a load refuses any other name and a
+// save appends the extension to it. Names relative to a folder of its own, so that a name may be
+// shorter than the extension.
+TEST(TrackFileNames, OnlyTheTrackExtensionInAnyCase) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    const TempFolder dir;
+    std::filesystem::current_path(dir.path());
+    // A track without terrain, loaded over one with terrain: the load replaces the whole model.
+    const TrackModel plain = WithoutTerrain(ExampleModel());
+    const std::pair<std::string, bool> names[] = {
+        {"hill", false},        {"hill.txt", false},    {"hill.svtrack.bak", false},
+        {"hill.svtrac", false}, {"a.svtr", false},      {"svtrack", false},
+        {".svtrack", true},     {"HILL.SVTRACK", true}, {"hill.SvTrAcK", true}};
+    for (const auto& [name, isTrack] : names) {
+        EXPECT_EQ(TrackFileName(name), isTrack ? name : name + ".svtrack");
+        EXPECT_EQ(TrackFileName("dir/" + name), "dir/" + TrackFileName(name));
+        TrackModel saved = plain, model = RichModel();
+        dir.Write(name, SerializeTrack(saved));
+        ASSERT_EQ(LoadTrack(model, name), isTrack) << name;
+        EXPECT_EQ(isTrack ? Headerless(model) : model, isTrack ? Headerless(plain) : RichModel());
+    }
+    for (const std::string name : {"", "missing.svtrack"}) {
+        TrackModel model = RichModel();
+        EXPECT_FALSE(LoadTrack(model, name)) << name;
+        EXPECT_EQ(model, RichModel()) << name;
+    }
+    std::filesystem::current_path(previous);
 }
 
 }  // namespace

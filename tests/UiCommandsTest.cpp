@@ -6,7 +6,7 @@
 #include <optional>
 #include <tuple>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "smooth/Smooth.h"
 #include "track/TrackIo.h"
 #include "ui/WindowCommands.h"

@@ -1,19 +1,17 @@
-// Track files built byte by byte for the tests.
-//
-// The file layout is written down here a second time, from the format alone and without the
+// Track files for the tests: the files a save of the example tracks must give, committed beside
+// the tests (tests/data), and chunk trees to take apart and put together into damaged and odd
+// files. The committed files were written field by field from the format alone, without the
 // module's writer, so that a fault in the reader or the writer cannot hide behind the same fault in
-// the other. Every record helper appends its fields in file order, which differs from the declared
-// order in BEZR, FUND, TUBE, SCOB and every SEGM type block.
+// the other; the models here must stay as they are for them to match.
 #pragma once
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -24,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "track/TrackIo.h"
 #include "track/TrackModel.h"
 #include "track/Utf8Path.h"
 
@@ -48,68 +47,6 @@ inline Text Cp1252Text(const Bytes& bytes) {
     return text;
 }
 
-// What a loader must tolerate in a file. The defaults give the tidy bytes that a save writes.
-struct Mess {
-    std::uint8_t reserved = 0x00;             // filler of every reserved run
-    std::uint8_t trueFlag = 0xFF;             // the byte that stands for true
-    std::uint8_t uint24Lead = 0x00;           // the ignored first byte of every uint24
-    std::optional<std::int32_t> blockLength;  // a lying SEGM block length
-    std::uint8_t extraFill = 0x00;            // the extra bytes behind catwalk records
-    bool lowerCaseTags = false;
-};
-
-// A reserved run and a uint24 field, told apart from other values by their type.
-struct Gap {
-    std::size_t count;
-};
-struct U24 {
-    std::int32_t value;
-};
-
-// Appends each value as the field its type stands for: std::uint8_t a byte, bool a flag,
-// std::int32_t and float 4 bytes big-endian, U24 a uint24, Text its int32 length and its
-// characters, Gap a reserved run, Bytes and a vector of floats one after the other.
-class ByteBuilder {
-public:
-    explicit ByteBuilder(const Mess& m = {}) : mess(m) {}
-
-    template <class... Values>
-    ByteBuilder& Put(const Values&... values) {
-        (Add(values), ...);
-        return *this;
-    }
-
-    Mess mess;
-    Bytes bytes;
-
-private:
-    void Add(std::uint8_t v) { bytes.push_back(v); }
-    void Add(bool v) { Add(v ? mess.trueFlag : std::uint8_t{0}); }
-    void Add(std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) Add(static_cast<std::uint8_t>(v >> shift));
-    }
-    void Add(std::int32_t v) { Add(static_cast<std::uint32_t>(v)); }
-    void Add(float v) { Add(std::bit_cast<std::uint32_t>(v)); }
-    void Add(U24 v) {
-        Add((static_cast<std::uint32_t>(v.value) & 0xFFFFFFu) | std::uint32_t{mess.uint24Lead}
-                                                                    << 24);
-    }
-    void Add(Gap gap) { bytes.insert(bytes.end(), gap.count, mess.reserved); }
-    void Add(const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
-    void Add(const std::vector<float>& values) {
-        for (float v : values) Add(v);
-    }
-    void Add(const Text& text) {
-        Add(static_cast<std::int32_t>(text.size()));
-        for (char32_t c : text) {
-            int b = 0;
-            while (b < 256 && Cp1252Char(static_cast<std::uint8_t>(b)) != c) ++b;
-            if (b == 256) throw std::logic_error("test text holds a character without a byte");
-            Add(static_cast<std::uint8_t>(b));
-        }
-    }
-};
-
 // Overwrites the big-endian int32 at offset of an image.
 inline void PatchInt32(Bytes& image, std::size_t offset, std::int32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
@@ -118,116 +55,10 @@ inline void PatchInt32(Bytes& image, std::size_t offset, std::int32_t value) {
     }
 }
 
-// ---- Records, each in file order ----
-
-inline void Put(ByteBuilder& b, const TrackEntry& e) {
-    b.Put(e.flag, Gap{7}, e.text);
-    for (UInt24 v : e.values24) b.Put(U24{v});
+inline void AppendInt32(Bytes& image, std::int32_t value) {
+    image.resize(image.size() + 4);
+    PatchInt32(image, image.size() - 4, value);
 }
-
-inline void Put(ByteBuilder& b, const BezierVertex& v) {
-    b.Put(v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue,
-          v.auxFlagA, v.auxFlagC, v.auxFlagB, Gap{17});
-}
-
-// The type block of a SEGM record in file order: its fields and reserved runs. Types 0 to 4
-// carry a block length and a block of 0, 126, 36, 28 or 50 bytes.
-using SegmentField =
-    std::variant<float SegmentEntry::*, std::uint8_t SegmentEntry::*, bool SegmentEntry::*, Gap>;
-inline const std::vector<SegmentField>& SegmentBlock(std::int32_t type) {
-    using S = SegmentEntry;
-    static const std::vector<SegmentField> blocks[] = {
-        {},
-        {&S::type1Float1, &S::type1Float2, &S::type1Float3, &S::type1Float4,  &S::type1Byte1,
-         &S::type1Byte2,  &S::type1Flag1,  &S::type1Byte3,  &S::type1Float5,  Gap{4},
-         &S::type1Flag3,  &S::type1Float9, Gap{4},          &S::type1Float10, &S::type1Float11,
-         Gap{4},          &S::type1Flag2,  &S::type1Float6, &S::type1Float7,  &S::type1Float8,
-         Gap{64}},
-        {Gap{3}, &S::type2Byte1, &S::type2Float1, &S::type2Float2, &S::type2Float3, Gap{4},
-         &S::type2Flag1, &S::type2Flag2, Gap{14}},
-        {&S::type3Float1, &S::type3Float2, &S::type3Float3, Gap{3}, &S::type3Byte1, &S::type3Flag1,
-         &S::type3Flag2, Gap{10}},
-        {&S::type4Float1, &S::type4Float2, &S::type4Float3, Gap{4}, &S::type4Float7, &S::type4Flag1,
-         &S::type4Flag3, &S::type4Float4, &S::type4Float5, &S::type4Float6, &S::type4Flag4,
-         &S::type4Flag5, &S::type4Flag2, Gap{13}}};
-    return blocks[type];
-}
-
-template <class... F>
-struct Overload : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overload(F...) -> Overload<F...>;
-
-inline void Put(ByteBuilder& b, const SegmentEntry& s) {
-    b.Put(s.segmentType, s.flag1, U24{s.values24[0]}, U24{s.values24[1]}, U24{s.values24[2]},
-          s.flag2, Gap{15});
-    if (s.segmentType < 0 || s.segmentType > 4) return;
-    constexpr std::int32_t kBlockLength[] = {0, 126, 36, 28, 50};
-    b.Put(b.mess.blockLength.value_or(kBlockLength[s.segmentType]));
-    for (const SegmentField& field : SegmentBlock(s.segmentType)) {
-        std::visit(Overload{[&](Gap gap) { b.Put(gap); }, [&](auto member) { b.Put(s.*member); }},
-                   field);
-    }
-}
-
-inline void Put(ByteBuilder& b, const FundEntry& e) {
-    b.Put(e.flag1, e.float4, e.flag2, e.float5, Gap{6}, e.float1, e.float2, e.float3, Gap{64});
-}
-
-inline void Put(ByteBuilder& b, const RascEntry& e) {
-    b.Put(e.itemCount);
-    for (const RascItem& item : e.items) b.Put(item.int1, item.float1, Gap{16});
-}
-
-inline void Put(ByteBuilder& b, const FrenEntry& e) {
-    b.Put(e.float1, e.float2, e.float3, Gap{16});
-}
-
-inline void Put(ByteBuilder& b, const TubeEntry& e) {
-    b.Put(e.int1, e.int3, e.int2, Gap{4}, e.int4, e.int6, e.int5, Gap{4}, e.int7, e.int8, e.float1,
-          Gap{4});
-}
-
-inline void Put(ByteBuilder& b, const CatwalkEntry& e) {
-    b.Put(e.int1, e.int2, e.int3, e.int4, e.int5, e.int6, e.extraLength);
-    b.Put(Bytes(static_cast<std::size_t>(std::max(e.extraLength, 0)), b.mess.extraFill));
-}
-
-inline void Put(ByteBuilder& b, const SceneryEntry& e) {
-    b.Put(e.float1, e.float2, e.float3, e.int1, e.float4, Gap{44});
-}
-
-inline void Put(ByteBuilder& b, const SceneryObject& o) {
-    b.Put(o.text2, o.text1);
-    for (int i : {0, 1, 2, 9, 3, 4, 5, 10, 6, 7, 8, 11, 12, 13, 14}) {
-        b.Put(o.values[static_cast<std::size_t>(i)]);
-    }
-    b.Put(Gap{20});
-}
-
-// ---- Own content of each chunk kind: the bytes between the size and the child
-// count ----
-
-inline Bytes RootContent(std::array<std::uint8_t, 4> version, const Mess& mess = {}) {
-    return ByteBuilder(mess).Put(version[0], version[1], version[2], version[3], Gap{16}).bytes;
-}
-
-inline Bytes InfoContent(const Text& text, const Mess& mess = {}) {
-    return ByteBuilder(mess).Put(Gap{16}, text).bytes;
-}
-
-// BEZR, FUND, RASC, FREN, TUBE, CATW, SCEN and SCOB.
-template <class Record>
-Bytes ListContent(const std::vector<Record>& records, const Mess& mess = {}) {
-    ByteBuilder b(mess);
-    b.Put(Gap{16}, static_cast<std::int32_t>(records.size()));
-    for (const Record& r : records) Put(b, r);
-    return b.Put(Gap{16}).bytes;
-}
-
-// ---- Chunk frames and whole files ----
 
 struct Chunk {
     std::string tag;
@@ -261,62 +92,82 @@ struct ChunkPlace {
 };
 
 // Appends the chunk and its children in pre-order; where, when given, receives each tag's offset.
-inline void Emit(ByteBuilder& b, const Chunk& c, std::vector<ChunkPlace>* where = nullptr) {
-    if (where) where->push_back({c.tag, b.bytes.size()});
-    for (char ch : c.tag) {
-        const bool lower = b.mess.lowerCaseTags && ch >= 'A' && ch <= 'Z';
-        b.Put(static_cast<std::uint8_t>(lower ? ch - 'A' + 'a' : ch));
-    }
-    b.Put(StoredSize(c), c.content);
+inline void Emit(Bytes& b, const Chunk& c, std::vector<ChunkPlace>* where = nullptr) {
+    if (where) where->push_back({c.tag, b.size()});
+    b.insert(b.end(), c.tag.begin(), c.tag.end());
+    AppendInt32(b, StoredSize(c));
+    b.insert(b.end(), c.content.begin(), c.content.end());
     if (c.bare) return;
-    b.Put(c.childCount.value_or(static_cast<std::int32_t>(c.children.size())));
+    AppendInt32(b, c.childCount.value_or(static_cast<std::int32_t>(c.children.size())));
     for (const Chunk& child : c.children) Emit(b, child, where);
 }
 
-inline Bytes Image(const Chunk& root, const Mess& mess = {},
-                   std::vector<ChunkPlace>* where = nullptr) {
-    ByteBuilder b(mess);
+inline Bytes Image(const Chunk& root, std::vector<ChunkPlace>* where = nullptr) {
+    Bytes b;
     Emit(b, root, where);
-    return b.bytes;
+    return b;
 }
 
-// The fixed tree that a save writes, with the content of m. INFO's size leaves out its text's
-// length field, as the simulator's files count it.
-inline Chunk FileTree(const TrackModel& m, const Mess& mess = {},
-                      std::array<std::uint8_t, 4> version = {1, 3, 0, 0}) {
-    ByteBuilder trck(mess), segm(mess), tera(mess);
-    trck.Put(m.trckLeadingValue, static_cast<std::int32_t>(m.trckRecords.size()),
-             m.trckTrailingValue);
-    for (const TrackEntry& e : m.trckRecords) Put(trck, e);
-    for (UInt24 v : m.trckValues24) trck.Put(U24{v});
-    segm.Put(static_cast<std::int32_t>(m.segmRecords.size()), m.segmFlag, Gap{16});
-    for (const SegmentEntry& s : m.segmRecords) Put(segm, s);
-    tera.Put(m.terrainColumns, m.terrainRows, m.terrainParam1, m.terrainParam2, m.terrainText1,
-             m.terrainParam3, m.terrainText2, m.terrainParam4, m.terrainOption, Gap{4},
-             m.terrainText3, m.terrainParam5, m.terrainByte, Gap{15}, m.terrainGrid, Gap{16});
-
-    Chunk info = MakeChunk("INFO", InfoContent(m.infoText, mess));
-    info.size = static_cast<std::int32_t>(info.content.size()) - 4;
-    Chunk supp = MakeChunk("SUPP", Bytes(32, mess.reserved),
-                           {MakeChunk("FUND", ListContent(m.fundRecords, mess)),
-                            MakeChunk("RASC", ListContent(m.rascRecords, mess)),
-                            MakeChunk("FREN", ListContent(m.frenRecords, mess)),
-                            MakeChunk("TUBE", ListContent(m.tubeRecords, mess)),
-                            MakeChunk("CATW", ListContent(m.catwRecords, mess))});
-    Chunk root = MakeChunk("SKYV", RootContent(version, mess),
-                           {MakeChunk("TRCK", trck.Put(Gap{16}).bytes,
-                                      {info, MakeChunk("BEZR", ListContent(m.bezrRecords, mess)),
-                                       MakeChunk("SEGM", segm.Put(Gap{16}).bytes), supp}),
-                            MakeChunk("SCEN", ListContent(m.scenRecords, mess),
-                                      {MakeChunk("SCOB", ListContent(m.scobRecords, mess))})});
-    if (m.terrainPresent) root.children.push_back(MakeChunk("TERA", tera.bytes));
-    return root;
+// The tree of a file as a save writes it, cut where the loader's walk found its chunks. INFO
+// keeps its stored size, which leaves out its text's length field.
+inline Chunk Split(const Bytes& image) {
+    TrackModel model;
+    std::vector<WalkEntry> walk;
+    if (!ParseTrack(model, image, "split.svtrack", &walk)) throw std::logic_error("no track");
+    std::size_t next = 0;
+    const std::function<Chunk()> take = [&] {
+        const WalkEntry& e = walk[next++];
+        // The content ends at the child count, in front of the next chunk in pre-order.
+        const std::size_t end = (next < walk.size() ? walk[next].offset : image.size()) - 4;
+        Chunk c = MakeChunk(e.tag, Bytes(image.begin() + static_cast<long>(e.offset) + 8,
+                                         image.begin() + static_cast<long>(end)));
+        if (e.tag == "INFO") c.size = e.size;
+        for (int k = 0; k < e.childCount; ++k) c.children.push_back(take());
+        return c;
+    };
+    return take();
 }
 
-// The bytes that saving m must give.
-inline Bytes SavedImage(const TrackModel& m) {
-    return Image(FileTree(m));
+// A committed file of tests/data: empty, example and rich.svtrack as a save of TrackModel{},
+// ExampleModel() and RichModel() writes them, and rich-messy-1 to 3 with what a loader must
+// tolerate (filled reserved runs, flags of other bytes than 0xFF, uint24 lead bytes, lying SEGM
+// block lengths, filled catwalk extra bytes, lower-case tags in the second, version 9.9.9.9).
+inline Bytes ReadFile(const std::string& path) {
+    std::ifstream in(Utf8Path(path), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+inline Bytes Golden(const std::string& name) {
+    return ReadFile(std::string(RAILGRACE_TEST_DATA) + "/" + name);
+}
+
+// The fields of a SEGM record's type block in file order, for types 0 to 4.
+using SegmentField =
+    std::variant<float SegmentEntry::*, std::uint8_t SegmentEntry::*, bool SegmentEntry::*>;
+inline const std::vector<SegmentField>& SegmentBlock(std::int32_t type) {
+    using S = SegmentEntry;
+    static const std::vector<SegmentField> blocks[] = {
+        {},
+        {&S::type1Float1, &S::type1Float2, &S::type1Float3, &S::type1Float4, &S::type1Byte1,
+         &S::type1Byte2, &S::type1Flag1, &S::type1Byte3, &S::type1Float5, &S::type1Flag3,
+         &S::type1Float9, &S::type1Float10, &S::type1Float11, &S::type1Flag2, &S::type1Float6,
+         &S::type1Float7, &S::type1Float8},
+        {&S::type2Byte1, &S::type2Float1, &S::type2Float2, &S::type2Float3, &S::type2Flag1,
+         &S::type2Flag2},
+        {&S::type3Float1, &S::type3Float2, &S::type3Float3, &S::type3Byte1, &S::type3Flag1,
+         &S::type3Flag2},
+        {&S::type4Float1, &S::type4Float2, &S::type4Float3, &S::type4Float7, &S::type4Flag1,
+         &S::type4Flag3, &S::type4Float4, &S::type4Float5, &S::type4Float6, &S::type4Flag4,
+         &S::type4Flag5, &S::type4Flag2}};
+    return blocks[type];
+}
+
+template <class... F>
+struct Overload : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overload(F...) -> Overload<F...>;
 
 // The first chunk of that tag in pre-order.
 inline Chunk& FindChunk(Chunk& root, std::string_view tag) {
@@ -403,7 +254,7 @@ inline SegmentEntry MakeSegment(std::int32_t type, int hot, FloatSeq& f) {
     if (type < 0 || type > 4) return s;
     int flag = 0;
     for (const SegmentField& field : SegmentBlock(type)) {
-        std::visit(Overload{[](Gap) {}, [&](float SegmentEntry::*p) { s.*p = f(); },
+        std::visit(Overload{[&](float SegmentEntry::*p) { s.*p = f(); },
                             [&](std::uint8_t SegmentEntry::*p) { s.*p = f.NextByte(); },
                             [&](bool SegmentEntry::*p) { s.*p = flag++ == hot; }},
                    field);
@@ -543,10 +394,5 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-inline Bytes ReadFile(const std::string& path) {
-    std::ifstream in(Utf8Path(path), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace railgrace::test
