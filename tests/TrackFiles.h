@@ -70,14 +70,6 @@ struct Chunk {
                         // a child count
 };
 
-inline Chunk MakeChunk(std::string tag, Bytes content, std::vector<Chunk> children = {}) {
-    Chunk c;
-    c.tag = std::move(tag);
-    c.content = std::move(content);
-    c.children = std::move(children);
-    return c;
-}
-
 // Own content plus every child's size + 12.
 inline std::int32_t StoredSize(const Chunk& c) {
     if (c.size) return *c.size;
@@ -119,8 +111,8 @@ inline Chunk Split(const Bytes& image) {
         const WalkEntry& e = walk[next++];
         // The content ends at the child count, in front of the next chunk in pre-order.
         const std::size_t end = (next < walk.size() ? walk[next].offset : image.size()) - 4;
-        Chunk c = MakeChunk(e.tag, Bytes(image.begin() + static_cast<long>(e.offset) + 8,
-                                         image.begin() + static_cast<long>(end)));
+        Chunk c{e.tag, Bytes(image.begin() + static_cast<long>(e.offset) + 8,
+                             image.begin() + static_cast<long>(end))};
         if (e.tag == "INFO") c.size = e.size;
         for (int k = 0; k < e.childCount; ++k) c.children.push_back(take());
         return c;
