@@ -249,7 +249,7 @@ TEST(HostileFile, UnknownChunkSizesAndChildCounts) {
     for (std::int32_t size : {-5, -100, kMin, kMax, kMax - 4, 0x10000000}) {
         ExampleFile file;
         Chunk& trck = FindChunk(file.tree, "TRCK");
-        trck.children.insert(trck.children.begin() + 1, Chunk{"JUNK", Bytes(8, 0x11)});
+        trck.children.insert(trck.children.begin() + 1, MakeChunk("JUNK", Bytes(8, 0x11)));
         trck.children[1].size = size;
         file.places.clear();
         const Bytes image = Image(file.tree, &file.places);
@@ -297,11 +297,11 @@ TEST(HostileFile, AnyInt32FieldSetToAnExtremeValue) {
 // forward), with ever more promised by the child counts: the walk ends with the file. Tags that
 // are no text are shown by number, and a size that would step backwards is damage.
 TEST(HostileFile, EndlessChunksAndUnprintableTags) {
-    Chunk root{"SKYV", Bytes(20), {}, {}, kMax};
+    Chunk root{"SKYV", Bytes(20), {}, {}, kMax, false};
     for (std::int32_t size : {-4, -1, 0}) {
         const Chunk empty{"JUNK", Bytes(static_cast<std::size_t>(size + 4), 0x20), {}, size, {},
                           true};
-        const Chunk info{"INFO", Bytes(20), {}, {}, kMax};
+        const Chunk info{"INFO", Bytes(20), {}, {}, kMax, false};
         root.children = std::vector<Chunk>(2000, empty);
         root.children.push_back(info);
         root.children.insert(root.children.end(), 2000, empty);

@@ -78,6 +78,10 @@ inline std::int32_t StoredSize(const Chunk& c) {
     return static_cast<std::int32_t>(total);
 }
 
+inline Chunk MakeChunk(std::string tag, Bytes content, std::vector<Chunk> children = {}) {
+    return {std::move(tag), std::move(content), std::move(children), {}, {}, false};
+}
+
 struct ChunkPlace {
     std::string tag;
     std::size_t offset = 0;
@@ -111,8 +115,8 @@ inline Chunk Split(const Bytes& image) {
         const WalkEntry& e = walk[next++];
         // The content ends at the child count, in front of the next chunk in pre-order.
         const std::size_t end = (next < walk.size() ? walk[next].offset : image.size()) - 4;
-        Chunk c{e.tag, Bytes(image.begin() + static_cast<long>(e.offset) + 8,
-                             image.begin() + static_cast<long>(end))};
+        Chunk c = MakeChunk(e.tag, Bytes(image.begin() + static_cast<long>(e.offset) + 8,
+                                         image.begin() + static_cast<long>(end)));
         if (e.tag == "INFO") c.size = e.size;
         for (int k = 0; k < e.childCount; ++k) c.children.push_back(take());
         return c;

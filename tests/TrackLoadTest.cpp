@@ -29,7 +29,7 @@ TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
     FindChunk(tree, "TRCK").size = 7;
     std::vector<Chunk>& inTrck = FindChunk(tree, "TRCK").children;
     inTrck.insert(inTrck.begin() + 2,
-                  Chunk{"xtra", Bytes(5, 0x11), {Chunk{"BEZR", Bytes(3, 0xFF)}}});
+                  MakeChunk("xtra", Bytes(5, 0x11), {MakeChunk("BEZR", Bytes(3, 0xFF))}));
     std::vector<ChunkPlace> places;
     std::vector<WalkEntry> walk;
     TrackModel model;
@@ -122,10 +122,9 @@ std::vector<OddFile> OddFiles() {
     // and -1 that take no more than their tag and size.
     add("unknown chunks", [](Chunk& tree) {
         std::vector<Chunk>& children = FindChunk(tree, "TRCK").children;
-        children.insert(children.begin() + 2,
-                        Chunk{"Xtra",
-                              Bytes(9, 0x02),
-                              {Chunk{"JUNK", Bytes(3, 0x03)}, Chunk{"BEZR", Bytes(7, 1)}}});
+        children.insert(children.begin() + 2, MakeChunk("Xtra", Bytes(9, 0x02),
+                                                        {MakeChunk("JUNK", Bytes(3, 0x03)),
+                                                         MakeChunk("BEZR", Bytes(7, 1))}));
         std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
         for (auto [at, size] : {std::pair{1, -4}, std::pair{3, -1}}) {
             supp.insert(supp.begin() + at, Chunk{"NEG" + std::to_string(-size),
@@ -153,7 +152,7 @@ std::vector<OddFile> OddFiles() {
         std::vector<Chunk> flat;
         const std::function<void(const Chunk&)> flatten = [&](const Chunk& c) {
             for (const Chunk& child : c.children) {
-                flat.push_back(Chunk{child.tag, child.content});
+                flat.push_back(MakeChunk(child.tag, child.content));
                 flat.back().size = static_cast<std::int32_t>(flat.size()) * 1000;
                 flatten(child);
             }
