@@ -215,12 +215,5 @@ TEST(TrackLoad, OddFilesLoadAsTheirTrackAndSaveTidy) {
     }
 }
 
-// The sample track that ships with the project saves back to its own bytes.
-TEST(TrackSample, SavesBackToItsOwnBytes) {
-    TrackModel model;
-    ASSERT_TRUE(LoadTrack(model, RAILGRACE_SAMPLE));
-    EXPECT_EQ(SerializeTrack(model), ReadFile(RAILGRACE_SAMPLE));
-}
-
 }  // namespace
 }  // namespace railgrace
