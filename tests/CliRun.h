@@ -35,46 +35,42 @@ inline void ExpectOneLine(const std::string& err) {
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
 }
 
+// Runs a shell command whose standard error goes to the file err. On Windows the command goes to
+// cmd.exe in UTF-16, so that names in any language survive.
+inline Outcome RunShell(const std::string& command, const std::filesystem::path& err) {
+    Outcome outcome;
+#ifdef _WIN32
+    const std::wstring line = Utf8Path(command).wstring() + L" 2>" + err.wstring();
+    FILE* pipe = ::_wpopen(line.c_str(), L"rb");
+#else
+    FILE* pipe = ::popen((command + " 2>" + err.string()).c_str(), "r");
+#endif
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, got);
+#ifdef _WIN32
+    outcome.code = ::_pclose(pipe);
+#else
+    const int status = ::pclose(pipe);
+    outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    outcome.err = Slurp(err);
+    return outcome;
+}
+
 class CliFixture : public ::testing::Test {
 protected:
-    // Runs a shell command; its standard error is caught in a file of the test's folder.
-    // On Windows the command goes to cmd.exe in UTF-16, so that names in any language survive.
-    Outcome Shell(const std::string& command) {
-        const std::filesystem::path err = dir / "stderr.txt";
-        Outcome outcome;
-#ifdef _WIN32
-        const std::wstring line = Utf8Path(command).wstring() + L" 2>" + err.wstring();
-        FILE* pipe = ::_wpopen(line.c_str(), L"rb");
-#else
-        FILE* pipe = ::popen((command + " 2>" + err.string()).c_str(), "r");
-#endif
-        char chunk[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) outcome.out.append(chunk, got);
-#ifdef _WIN32
-        outcome.code = ::_pclose(pipe);
-#else
-        const int status = ::pclose(pipe);
-        outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        outcome.err = Slurp(err);
-        return outcome;
-    }
+    // Its standard error is caught in a file of the test's folder.
+    Outcome Shell(const std::string& command) { return RunShell(command, dir / "stderr.txt"); }
 
     Outcome Run(const std::string& args) {
         return Shell(Utf8String(Utf8Path(RAILGRACE_CLI).make_preferred()) + " " + args);
     }
 
-    std::string Path(const std::string& name) const {
-        return folder / name;
-    }
+    std::string Path(const std::string& name) const { return folder / name; }
 
-    void SetUp() override {
-        std::filesystem::current_path(dir);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(home);
-    }
+    void SetUp() override { std::filesystem::current_path(dir); }
+    void TearDown() override { std::filesystem::current_path(home); }
 
     // Three vertices on a level line; vertex 1's second control point lies on its position, so
     // marking and smoothing stop there.

@@ -14,16 +14,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-struct P {
-    double x, y, z;
-};
-
-BezierVertex Vertex(P pos, P cp1, P cp2) {
-    const auto f = [](double v) { return static_cast<float>(v); };
-    return {f(pos.x), f(pos.y), f(pos.z), f(cp1.x), f(cp1.y),
-            f(cp1.z), f(cp2.x), f(cp2.y), f(cp2.z)};
-}
-
 // Four cubic segments approximating a circle of radius r about (0, 10, 0), with handles of
 // k * r along the tangents. In the horizontal plane it runs from +X towards +Z; in the vertical
 // plane from +X upwards. The end of a quarter has the handle k r along the tangent and the
@@ -34,17 +24,25 @@ double CircleEndCurvature(double r) {
 }
 
 std::vector<BezierVertex> Circle(double r, bool vertical = false) {
-    const auto at = [&](double a, double b) { return vertical ? P{a, 10 + b, 0} : P{a, 10, b}; };
     const double h = kCircleK * r;  // the tangent of a circle run anticlockwise is (-s, c)
     std::vector<BezierVertex> path;
     for (const auto& [c, s] : {std::pair{1, 0}, {0, 1}, {-1, 0}, {0, -1}}) {
-        path.push_back(Vertex(at(r * c, r * s), at(r * c + h * s, r * s - h * c),
-                              at(r * c - h * s, r * s + h * c)));
+        // The position (d = 0), the first (d = 1) and the second control point (d = -1).
+        const auto at = [&](double d, int axis) {
+            const double a = r * c + d * h * s, b = r * s - d * h * c;
+            const double xyz[] = {a, vertical ? 10 + b : 10, vertical ? 0 : b};
+            return static_cast<float>(xyz[axis]);
+        };
+        path.push_back({at(0, 0), at(0, 1), at(0, 2), at(1, 0), at(1, 1), at(1, 2), at(-1, 0),
+                        at(-1, 1), at(-1, 2)});
     }
     return path;
 }
 
-TEST(ReportFigures, CircleHasNoBreaksAndTheSameCurvatureOnBothSides) {
+// Measured, a circle has no breaks and the same curvature on both sides of every vertex; sampled,
+// it has its length and radius all round, and at vertex 1 (the end of one segment and the start
+// of the next) it turns towards +Z in plan, or at the top of the loop bends down in profile.
+TEST(ReportFigures, CircleMeasuredAndSampled) {
     for (const bool vertical : {false, true}) {
         for (const double r : {1.0, 35.0, 200.0}) {
             SCOPED_TRACE(::testing::Message() << "r " << r << (vertical ? " vertical" : ""));
@@ -61,19 +59,32 @@ TEST(ReportFigures, CircleHasNoBreaksAndTheSameCurvatureOnBothSides) {
             }
             EXPECT_EQ(path.summary.markedStraight, 0);
             EXPECT_EQ(path.summary.degenerateJoints, 0);
+            // This four-segment circle lies within 0.03 % of a true one; the chords of 64 samples
+            // a quarter fall short of the arcs by less than 0.003 %.
+            const std::vector<PathSample> samples = SamplePath(Circle(r, vertical), 64);
+            ASSERT_EQ(samples.size(), 4u * 65u);
+            EXPECT_NEAR(samples.back().distance, 2 * kPi * r, 2 * kPi * r * 4e-4);
+            for (const PathSample& s : {samples[64], samples[65]})
+                EXPECT_NEAR(vertical ? -s.profileCurvature : s.planCurvature, expected, tolerance);
+            for (const PathSample& s : samples) {
+                EXPECT_NEAR(std::hypot(s.point.x, vertical ? s.point.y - 10 : s.point.z), r,
+                            r * 4e-4);
+                if (vertical) continue;
+                EXPECT_NEAR(s.planCurvature, 1 / r, 0.03 / r);  // turning from +X towards +Z
+                EXPECT_NEAR(s.profileCurvature, 0, 1e-9);       // level all round
+            }
         }
     }
 }
 
-// A square of side 60 whose segments are straight: every handle a third of the way along.
-TEST(ReportFigures, SquareBreaksNinetyDegreesAtEveryCorner) {
-    const P corners[] = {{0, 5, 0}, {60, 5, 0}, {60, 5, 60}, {0, 5, 60}};
-    std::vector<BezierVertex> square;
-    for (int i = 0; i < 4; ++i) {
-        const P pos = corners[i], prev = corners[(i + 3) % 4], next = corners[(i + 1) % 4];
-        square.push_back(Vertex(pos, {(2 * pos.x + prev.x) / 3, 5, (2 * pos.z + prev.z) / 3},
-                                {(2 * pos.x + next.x) / 3, 5, (2 * pos.z + next.z) / 3}));
-    }
+// Straight segments: a square of side 60 with every handle a third of the way along its side
+// breaks 90 degrees at every corner; a ramp whose handles differ in length is run at a changing
+// speed, but neither its profile nor its plan bends.
+TEST(ReportFigures, StraightSegments) {
+    std::vector<BezierVertex> square = {{0, 5, 0, 0, 5, 20, 20, 5, 0},
+                                        {60, 5, 0, 40, 5, 0, 60, 5, 20},
+                                        {60, 5, 60, 60, 5, 40, 40, 5, 60},
+                                        {0, 5, 60, 20, 5, 60, 0, 5, 40}};
     const PathFigures path = MeasurePath(square);
     for (const VertexFigures& f : path.figures) {
         EXPECT_DOUBLE_EQ(*f.tangentBreak, 90);
@@ -89,15 +100,33 @@ TEST(ReportFigures, SquareBreaksNinetyDegreesAtEveryCorner) {
     EXPECT_GT(*wobble.curvatureOut, 0);
     EXPECT_LT(*wobble.curvatureOut, kStraightCurvature);
     EXPECT_EQ(*wobble.relativeJump, 0);
+
+    const std::vector<BezierVertex> ramp = {{0, 0, 0, -1, 0, 5, 1, 1, 0},
+                                            {30, 30, 0, 10, 10, 0, 31, 30, 5}};
+    const std::vector<PathSample> samples = SamplePath(ramp, 8);
+    for (const PathSample& s : std::span(samples).first(9)) {
+        EXPECT_NEAR(s.profileCurvature, 0, 1e-12);
+        EXPECT_NEAR(s.planCurvature, 0, 1e-12);
+    }
+    EXPECT_NEAR(samples[8].distance, 30 * std::sqrt(2.0), 1e-9);
 }
 
-TEST(ReportFigures, TheBreakIsTheAngleBetweenTheHandles) {
+TEST(ReportFigures, BreaksAndCurvaturesByHand) {
     // Arriving along +X, leaving along (1, 1, 1): cos = 1 / sqrt 3. Vertex 1 arrives along +Z
     // and turns back along (-1, 0, -1).
-    const PathFigures kinks = MeasurePath({Vertex({0, 50, 0}, {-4, 50, 0}, {2, 52, 2}),
-                                           Vertex({40, 50, 40}, {40, 50, 30}, {30, 50, 30})});
+    const PathFigures kinks =
+        MeasurePath({{0, 50, 0, -4, 50, 0, 2, 52, 2}, {40, 50, 40, 40, 50, 30, 30, 50, 30}});
     EXPECT_NEAR(*kinks.figures[0].tangentBreak, std::acos(1 / std::sqrt(3.0)) * 180 / kPi, 1e-12);
     EXPECT_NEAR(*kinks.figures[1].tangentBreak, 135, 1e-12);
+    // Vertex 1: arriving handle (1, 0, 0) after the leg (1, 0, -1): 2/3 * 1 / 1; leaving handle
+    // (2, 0, 0) before the leg (1, 0, 2): 2/3 * 4 / 8. The jump is (2/3 - 1/3) / (2/3).
+    const VertexFigures f = MeasurePath({{-3, 0, 1, -3, 0, -5, -2, 0, 1},
+                                         {0, 0, 0, -1, 0, 0, 2, 0, 0},
+                                         {4, 0, 2, 3, 0, 2, 4, 0, 8}})
+                                .figures[1];
+    EXPECT_DOUBLE_EQ(*f.curvatureIn, 2.0 / 3.0);
+    EXPECT_DOUBLE_EQ(*f.curvatureOut, 1.0 / 3.0);
+    EXPECT_DOUBLE_EQ(*f.relativeJump, 0.5);
 
     // The second handles of vertices 1 and 2 of a circle turned about the vertical: the breaks,
     // their largest, their median (of four, the mean of the middle two), how many can be seen.
@@ -124,22 +153,11 @@ TEST(ReportFigures, TheBreakIsTheAngleBetweenTheHandles) {
     }
 }
 
-TEST(ReportFigures, CurvaturesAndTheRelativeJumpByHand) {
-    // Vertex 1: arriving handle (1, 0, 0) after the leg (1, 0, -1): 2/3 * 1 / 1; leaving handle
-    // (2, 0, 0) before the leg (1, 0, 2): 2/3 * 4 / 8. The jump is (2/3 - 1/3) / (2/3).
-    const VertexFigures f = MeasurePath({Vertex({-3, 0, 1}, {-3, 0, -5}, {-2, 0, 1}),
-                                         Vertex({0, 0, 0}, {-1, 0, 0}, {2, 0, 0}),
-                                         Vertex({4, 0, 2}, {3, 0, 2}, {4, 0, 8})})
-                                .figures[1];
-    EXPECT_DOUBLE_EQ(*f.curvatureIn, 2.0 / 3.0);
-    EXPECT_DOUBLE_EQ(*f.curvatureOut, 1.0 / 3.0);
-    EXPECT_DOUBLE_EQ(*f.relativeJump, 0.5);
-}
-
 // A coordinate that is no number: that vertex and the one whose segment reaches it lose the
-// figures that need it and say why; the others keep theirs. (A handle of no length is met in
-// the report of a kinked track run by the command line.)
-TEST(ReportFigures, CoordinatesThatAreNotNumbersAreNamed) {
+// figures that need it and say why; the others keep theirs. An empty path has no figures; one
+// vertex has a segment that runs back to itself: marking refuses it, its figures still stand. (A
+// handle of no length is met in the report of a kinked track run by the command line.)
+TEST(ReportFigures, DegeneratePathsSayWhatIsMissing) {
     for (const float bad :
          {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
         std::vector<BezierVertex> path = Circle(40);
@@ -155,48 +173,13 @@ TEST(ReportFigures, CoordinatesThatAreNotNumbersAreNamed) {
         EXPECT_EQ(figures.summary.degenerateJoints, 2);
         EXPECT_NEAR(*figures.summary.largestTangentBreak, 0, 1e-4);
     }
-}
-
-TEST(ReportFigures, EmptyAndOneVertexPaths) {
     const PathFigures empty = MeasurePath({});
     EXPECT_EQ(empty.summary.vertices, 0);
     EXPECT_FALSE(empty.summary.medianTangentBreak || empty.summary.largestRelativeJump);
     EXPECT_EQ(empty.summary.markedStraight, 0);
-    // One vertex: its segment runs back to itself. Marking refuses it; its figures still stand.
-    const PathFigures one = MeasurePath({Vertex({0, 0, 0}, {-3, 0, 0}, {0, 0, 3})});
+    const PathFigures one = MeasurePath({{0, 0, 0, -3, 0, 0, 0, 0, 3}});
     EXPECT_NEAR(*one.figures[0].tangentBreak, 90, 1e-12);
     EXPECT_NE(one.marksError.find("only vertex"), std::string::npos) << one.marksError;
-}
-
-TEST(ReportFigures, SampledCircleAndRampHaveTheirLengthAndCurvature) {
-    const double r = 40, atVertex = CircleEndCurvature(r);
-    const std::vector<PathSample> samples = SamplePath(Circle(r), 64);
-    ASSERT_EQ(samples.size(), 4u * 65u);
-    // This four-segment circle lies within 0.03 % of a true one; the chords of 64 samples a
-    // quarter fall short of the arcs by less than 0.003 %.
-    EXPECT_NEAR(samples.back().distance, 2 * kPi * r, 2 * kPi * r * 4e-4);
-    for (const PathSample& s : samples) {
-        EXPECT_NEAR(std::hypot(s.point.x, s.point.z), r, r * 4e-4);
-        EXPECT_NEAR(s.planCurvature, 1 / r, 0.03 / r);  // turning from +X towards +Z
-        EXPECT_NEAR(s.profileCurvature, 0, 1e-9);       // level all round
-    }
-    EXPECT_NEAR(samples[64].planCurvature, atVertex, atVertex * 1e-6);
-    EXPECT_NEAR(samples[65].planCurvature, atVertex, atVertex * 1e-6);
-    // A vertical circle run from +X upwards: at its top, where it runs level, the profile bends
-    // down with the circle's own curvature.
-    const std::vector<PathSample> loop = SamplePath(Circle(r, true), 64);
-    EXPECT_NEAR(loop[65].point.y, 10 + r, 1e-4);
-    EXPECT_NEAR(loop[65].profileCurvature, -atVertex, atVertex * 1e-6);
-    // A straight ramp whose handles differ in length is run at a changing speed, but neither its
-    // profile nor its plan bends.
-    const std::vector<BezierVertex> ramp = {Vertex({0, 0, 0}, {-1, 0, 5}, {1, 1, 0}),
-                                            Vertex({30, 30, 0}, {10, 10, 0}, {31, 30, 5})};
-    const std::vector<PathSample> rampSamples = SamplePath(ramp, 8);
-    for (const PathSample& s : std::span(rampSamples).first(9)) {
-        EXPECT_NEAR(s.profileCurvature, 0, 1e-12);
-        EXPECT_NEAR(s.planCurvature, 0, 1e-12);
-    }
-    EXPECT_NEAR(rampSamples[8].distance, 30 * std::sqrt(2.0), 1e-9);
 }
 
 }  // namespace
