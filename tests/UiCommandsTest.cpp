@@ -84,12 +84,9 @@ TEST(Commands, FromDialogToTrackDiskAndErrorBox) {
     const std::string trackA = folder.Write("a.svtrack", ReadFile(RAILGRACE_SAMPLE));
     TrackModel once = Smoothed(Loaded(trackA)), twice = Smoothed(once);
     ASSERT_FALSE(Loaded(trackA) == once || once == twice) << "the sample should change";
-    Bytes bytes = ReadFile(trackA);
-    bytes[0] = 'X';  // the first tag is not "SKYV": a silent refusal
-    const std::string refused = folder.Write("refused.svtrack", bytes);
-    bytes[0] = 'S';
-    bytes.resize(bytes.size() / 2);  // cut off in the middle of its chunks
-    const std::string damaged = folder.Write("damaged.svtrack", bytes);
+    // The first tag is not "SKYV": a silent refusal; one that ends inside its size: damaged.
+    const std::string refused = folder.Write("refused.svtrack", {'S', 'K', 'Y', 'X'});
+    const std::string damaged = folder.Write("damaged.svtrack", {'S', 'K', 'Y', 'V', 1});
     // Vertex 1's second control point lies on its position: a handle of length zero.
     TrackModel model = Loaded(trackA);
     BezierVertex& v = model.bezrRecords.at(1);

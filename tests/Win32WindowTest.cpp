@@ -21,32 +21,24 @@ std::string Text(HWND window, int(WINAPI* get)(HWND, LPSTR, int) = ::GetWindowTe
     return text;
 }
 
-class Win32Window : public testing::Test {
-protected:
-    void SetUp() override {
-        ::ShowWindow(window.Handle(), SW_SHOWNOACTIVATE);
-        // The controls in the order the window holds them, which is the Tab order.
-        for (HWND child = ::GetWindow(window.Handle(), GW_CHILD); child != nullptr;
-             child = ::GetWindow(child, GW_HWNDNEXT))
-            controls.push_back(child);
-        ASSERT_EQ(controls.size(), kControls.size());
-    }
-
+// The layout at the screen's density, then real clicks on the buttons.
+TEST(Win32Window, LooksAsDrawnAndClicksRunTheCommandsAndShowTheirOutcome) {
     std::optional<std::string> answer;  // of the file dialog; nullopt cancels
     std::vector<HWND> owners;
     std::vector<std::string> errors;
     frmMain window{
-        [this](FileDialogRequest& request, HWND owner) {
+        [&](FileDialogRequest& request, HWND owner) {
             owners.push_back(owner);
             request.fileName = answer.value_or("");
             return answer.has_value();
         },
-        [this](std::string_view command, std::string_view) { errors.emplace_back(command); }};
-    std::vector<HWND> controls;
-};
-
-TEST_F(Win32Window, LooksAsDrawnAtTheScreensDensity) {
+        [&](std::string_view command, std::string_view) { errors.emplace_back(command); }};
     const HWND main = window.Handle();
+    ::ShowWindow(main, SW_SHOWNOACTIVATE);
+    std::vector<HWND> controls;  // in the order the window holds them, which is the Tab order
+    for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        controls.push_back(child);
+    ASSERT_EQ(controls.size(), kControls.size());
     const int dpi = static_cast<int>(::GetDpiForWindow(main));
     const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
     EXPECT_EQ(Text(main), kWindowCaption);
@@ -95,9 +87,7 @@ TEST_F(Win32Window, LooksAsDrawnAtTheScreensDensity) {
     const RECT& work = monitor.rcWork;
     EXPECT_LE(std::abs((frame.left + frame.right) - (work.left + work.right)), 1);
     EXPECT_LE(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)), 1);
-}
 
-TEST_F(Win32Window, ClicksRunTheCommandsAndShowTheirOutcome) {
     test::TempFolder folder;
     const std::string damaged = folder.Write("damaged.svtrack", {'S', 'K', 'Y', 'V', 1});
     enum : std::size_t { kOpen, kModify, kSaveAs };
