@@ -79,25 +79,19 @@ TEST(Win32Window, LooksAsDrawnAndClicksRunTheCommandsAndShowTheirOutcome) {
     EXPECT_EQ(::GetWindowLongW(controls[3], GWL_STYLE) & (ES_MULTILINE | WS_HSCROLL | WS_VSCROLL),
               ES_MULTILINE);
 
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    ::GetMonitorInfoW(::MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
-    RECT frame{};
+    RECT frame{}, work{};  // centred in the work area
     ::GetWindowRect(main, &frame);
-    const RECT& work = monitor.rcWork;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_LE(std::abs((frame.left + frame.right) - (work.left + work.right)), 1);
     EXPECT_LE(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)), 1);
 
     test::TempFolder folder;
     const std::string damaged = folder.Write("damaged.svtrack", {'S', 'K', 'Y', 'V', 1});
     enum : std::size_t { kOpen, kModify, kSaveAs };
-    struct Step {
-        std::size_t button;
-        std::optional<std::string> answer;  // nullopt cancels
-        bool smooth, save;                  // enabled afterwards
-        const char* error;                  // the title of the error box, if any
-    };
-    for (const Step& step : {
+    // The button, the dialog's answer (nullopt cancels), whether "Smooth it!" and "Save Track as"
+    // are enabled afterwards, and the title of the error box shown, if any.
+    using Step = std::tuple<std::size_t, std::optional<std::string>, bool, bool, const char*>;
+    for (const auto& [button, path, smooth, save, error] : {
              Step{kOpen, std::nullopt, false, false, nullptr},
              Step{kOpen, RAILGRACE_SAMPLE, true, false, nullptr},
              Step{kModify, {}, true, true, nullptr},
@@ -107,18 +101,16 @@ TEST(Win32Window, LooksAsDrawnAndClicksRunTheCommandsAndShowTheirOutcome) {
              Step{kOpen, folder / "smoothed.txt", false, true, nullptr},
          }) {
         SCOPED_TRACE(testing::Message()
-                     << "button " << step.button << " answer " << step.answer.value_or("(cancel)"));
-        errors.clear();
-        const std::size_t dialogs = owners.size();
-        answer = step.answer;
-        ::SendMessageW(controls[step.button], BM_CLICK, 0, 0);
-        EXPECT_EQ(owners.size(), dialogs + (step.button == kModify ? 0 : 1));
-        EXPECT_EQ(::IsWindowEnabled(controls[kModify]) != FALSE, step.smooth);
-        EXPECT_EQ(::IsWindowEnabled(controls[kSaveAs]) != FALSE, step.save);
-        EXPECT_EQ(errors,
-                  step.error ? std::vector<std::string>{step.error} : std::vector<std::string>{});
+                     << "button " << button << " answer " << path.value_or("(cancel)"));
+        answer = path;
+        ::SendMessageW(controls[button], BM_CLICK, 0, 0);
+        // Each dialog is owned by the window.
+        EXPECT_EQ(std::exchange(owners, {}), std::vector<HWND>(button == kModify ? 0 : 1, main));
+        EXPECT_EQ(::IsWindowEnabled(controls[kModify]) != FALSE, smooth);
+        EXPECT_EQ(::IsWindowEnabled(controls[kSaveAs]) != FALSE, save);
+        EXPECT_EQ(std::exchange(errors, {}),
+                  error ? std::vector<std::string>{error} : std::vector<std::string>{});
     }
-    for (HWND owner : owners) EXPECT_EQ(owner, window.Handle());
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"damaged.svtrack", "smoothed.svtrack"}));
 }
 
