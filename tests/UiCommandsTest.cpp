@@ -41,9 +41,8 @@ TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
     using Row = std::tuple<double, double, double>;  // default, largest, chosen
     for (const auto& [defaultSize, largest, chosen] :
          {Row{9, 12, 9}, Row{11, 9.7, 9.5}, Row{10.25, 8, 7.75}, Row{9, 0, 4}, Row{3, 0, 3}}) {
-        EXPECT_EQ(
-            FittingPointSize(defaultSize, [limit = largest](double size) { return size <= limit; }),
-            chosen)
+        const auto fits = [limit = largest](double size) { return size <= limit; };
+        EXPECT_EQ(FittingPointSize(defaultSize, fits), chosen)
             << defaultSize << " pt fitting up to " << largest << " pt";
     }
 }

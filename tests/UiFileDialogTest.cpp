@@ -36,7 +36,7 @@ TEST(RealFileDialogs, OpenReturnsTheChoiceAndCancelEmptiesIt) {
         Answer([&] { confirmed = ShowOpenFileDialog(request, nullptr); }, typing);
     };
     QStringList seen;
-    open({Type(seen, "missing.svtrack"), Type(seen, folder / "there")});
+    open({Type(seen, folder / "missing.svtrack"), Type(seen, folder / "there")});
     EXPECT_TRUE(confirmed);
     EXPECT_EQ(request.fileName, there);
     EXPECT_EQ(request.fileTitle, "there.svtrack");
