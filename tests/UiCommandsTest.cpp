@@ -2,7 +2,6 @@
 // what reaches the track and the disk, and which error box the user sees when a step fails.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <optional>
 #include <tuple>
 
@@ -35,8 +34,6 @@ TEST(FileDialogRequest, FilterAndOptionBits) {
 }
 
 TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
-    EXPECT_EQ(TwipsToPixels(kClientWidth, 96), 338);
-    EXPECT_EQ(TwipsToPixels(kClientHeight, 96), 72);
     EXPECT_EQ(TwipsToPixels(kClientWidth, 144), 507);  // 150 %: rounded, not cut
     EXPECT_EQ(TwipsToPixels(1455, 120), 121);
 
@@ -44,9 +41,8 @@ TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
     using Row = std::tuple<double, double, double>;  // default, largest, chosen
     for (const auto& [defaultSize, largest, chosen] :
          {Row{9, 12, 9}, Row{11, 9.7, 9.5}, Row{10.25, 8, 7.75}, Row{9, 0, 4}, Row{3, 0, 3}}) {
-        EXPECT_EQ(
-            FittingPointSize(defaultSize, [limit = largest](double size) { return size <= limit; }),
-            chosen)
+        const auto fits = [limit = largest](double size) { return size <= limit; };
+        EXPECT_EQ(FittingPointSize(defaultSize, fits), chosen)
             << defaultSize << " pt fitting up to " << largest << " pt";
     }
 }
@@ -62,10 +58,6 @@ TrackModel Smoothed(TrackModel model) {
     return model;
 }
 
-Bytes Saved(TrackModel model) {
-    return SerializeTrack(model);
-}
-
 // The message of the error that action raises.
 std::string ErrorOf(const std::function<void()>& action) try {
     action();
@@ -74,133 +66,103 @@ std::string ErrorOf(const std::function<void()>& action) try {
     return error.what();
 }
 
-class Commands : public testing::Test {
-protected:
-    // The commands, with the answer of their dialog: a path confirms it, nullopt cancels.
-    void Load(const std::optional<std::string>& answer) {
-        Answer(answer, &WindowCommands::LoadTrackCommand);
-    }
-    void SaveAs(const std::optional<std::string>& answer) {
-        Answer(answer, &WindowCommands::SaveTrackAsCommand);
-    }
-    void Answer(const std::optional<std::string>& answer, void (WindowCommands::*command)()) {
-        answers.push_back(answer);
-        (commands.*command)();
-        EXPECT_TRUE(answers.empty()) << "the dialog was not shown";
-    }
+// The request of the open or the save dialog, starting at fileName.
+FileDialogRequest Asked(bool save, const std::string& fileName) {
+    return {.save = save,
+            .fileName = fileName,
+            .fileMustExist = !save,
+            .hideReadOnly = !save,
+            .overwritePrompt = save,
+            .filter = "Skyvault Tracks (*.svtrack)|*.svtrack",
+            .title = save ? "Save Track As..." : "Open Track...",
+            .defaultExt = "svtrack"};
+}
 
-    // "Smooth it!" and "Save Track as" as enabled; "Load Track" always is.
-    std::string Enabled() const {
-        return std::string(commands.SmoothEnabled() ? "smooth" : "-") +
-               (commands.SaveEnabled() ? " save" : " -");
-    }
-    std::vector<std::string> TakeErrors() { return std::exchange(errors, {}); }
-
+TEST(Commands, FromDialogToTrackDiskAndErrorBox) {
     TempFolder folder;
     const std::string trackA = folder.Write("a.svtrack", ReadFile(RAILGRACE_SAMPLE));
-    std::deque<std::optional<std::string>> answers;
-    std::vector<FileDialogRequest> requests;
-    std::vector<std::string> errors;  // title, then message, of each box shown
-    WindowCommands commands{
-        {[this](FileDialogRequest& request) {
-             requests.push_back(request);
-             if (answers.empty()) return false;
-             const auto answer = answers.front();
-             answers.pop_front();
-             request.fileName = answer.value_or("");
-             return answer.has_value();
-         },
-         [this](std::string_view title, std::string_view message) {
-             errors.insert(errors.end(), {std::string(title), std::string(message)});
-         }}};
-};
-
-TEST_F(Commands, FromDialogToTrackDiskAndErrorBox) {
-    const TrackModel once = Smoothed(Loaded(trackA)), twice = Smoothed(once);
+    TrackModel once = Smoothed(Loaded(trackA)), twice = Smoothed(once);
     ASSERT_FALSE(Loaded(trackA) == once || once == twice) << "the sample should change";
-    Bytes bytes = ReadFile(trackA);
-    bytes[0] = 'X';  // the first tag is not "SKYV": a silent refusal
-    const std::string refused = folder.Write("refused.svtrack", bytes);
-    bytes[0] = 'S';
-    bytes.resize(bytes.size() / 2);  // cut off in the middle of its chunks
-    const std::string damaged = folder.Write("damaged.svtrack", bytes);
+    // The first tag is not "SKYV": a silent refusal; one that ends inside its size: damaged.
+    const std::string refused = folder.Write("refused.svtrack", {'S', 'K', 'Y', 'X'});
+    const std::string damaged = folder.Write("damaged.svtrack", {'S', 'K', 'Y', 'V', 1});
     // Vertex 1's second control point lies on its position: a handle of length zero.
     TrackModel model = Loaded(trackA);
     BezierVertex& v = model.bezrRecords.at(1);
     std::tie(v.cp2X, v.cp2Y, v.cp2Z) = std::tuple(v.posX, v.posY, v.posZ);
     const std::string faulty = SaveTrack(model, folder / "faulty.svtrack");
-    const std::string out = folder / "out.svtrack";
+    const std::string out = folder / "out.svtrack", plain = folder / "plain";
     const std::string taken = folder / "taken.svtrack";
     std::filesystem::create_directory(taken);  // a folder where the file should go
-    using Errors = std::vector<std::string>;
 
-    EXPECT_EQ(Enabled(), "- -");
-    // A smoothing that fails is shown, keeps the track and enables nothing.
-    Load(faulty);
-    EXPECT_EQ(Enabled(), "smooth -");
-    commands.SmoothCommand();
-    EXPECT_EQ(TakeErrors(), (Errors{"Smooth it!", ErrorOf([&] { Smoothed(Loaded(faulty)); })}));
-    EXPECT_TRUE(commands.Track() == Loaded(faulty));
-    EXPECT_EQ(Enabled(), "smooth -");
-    // Each press smooths the track once more.
-    Load(trackA);
-    commands.SmoothCommand();
-    EXPECT_TRUE(commands.Track() == once);
-    EXPECT_EQ(Enabled(), "smooth save");
-    commands.SmoothCommand();
-    EXPECT_TRUE(commands.Track() == twice);
-    // A cancelled or failed load keeps track and buttons; a refused one leaves nothing to smooth.
-    Load(std::nullopt);
-    Load(damaged);
-    EXPECT_EQ(TakeErrors(), (Errors{"Load Track", ErrorOf([&] { Loaded(damaged); })}));
-    // Too short for a tag: damaged, not refused. Given as "railgrace FILE" gives it.
-    commands.LoadTrackFile(folder.Write("empty.svtrack", {}));
-    EXPECT_EQ(TakeErrors(), (Errors{"Load Track",
-                                    "empty.svtrack: the file ends inside its first "
-                                    "tag (it holds 0 bytes)."}));
-    EXPECT_TRUE(commands.Track() == twice);
-    EXPECT_EQ(Enabled(), "smooth save");
-    Load(refused);
-    EXPECT_EQ(Enabled(), "- save");
-    EXPECT_EQ(commands.CurrentPath(), trackA);
-    SaveAs(out);
-    EXPECT_EQ(ReadFile(out), Saved(twice));
-    SaveAs(std::nullopt);  // writes nothing
-    EXPECT_EQ(ReadFile(out), Saved(twice));
-    // A track loaded after a smoothing is saved as it is, under the name as the dialog gave it.
-    Load(trackA);
-    EXPECT_EQ(Enabled(), "smooth save");
-    SaveAs(folder / "plain");
-    EXPECT_EQ(ReadFile(folder / "plain.svtrack"), ReadFile(trackA));
-    EXPECT_EQ(commands.CurrentPath(), folder / "plain");
-    // A failed save is shown and has taken the name all the same.
-    SaveAs(taken);
-    EXPECT_EQ(TakeErrors(), (Errors{"Save Track as", ErrorOf([&] { SaveTrack(model, taken); })}));
-    EXPECT_EQ(commands.CurrentPath(), taken);
-    EXPECT_TRUE(std::filesystem::is_directory(taken));
+    std::optional<std::string> answer;  // of the dialog: a path confirms it, nullopt cancels
+    std::vector<FileDialogRequest> asked;
+    std::vector<std::string> box;  // title, then message, of each error box shown
+    WindowCommands commands{{[&](FileDialogRequest& request) {
+                                 asked.push_back(request);
+                                 request.fileName = answer.value_or("");
+                                 return answer.has_value();
+                             },
+                             [&](std::string_view title, std::string_view message) {
+                                 box.insert(box.end(), {std::string(title), std::string(message)});
+                             }}};
+    EXPECT_FALSE(commands.SmoothEnabled() || commands.SaveEnabled());
 
+    struct Step {
+        void (WindowCommands::*command)();  // none: "railgrace FILE" with the answer
+        std::optional<std::string> answer;
+        std::vector<FileDialogRequest> asked;
+        std::pair<bool, bool> enabled;  // "Smooth it!" and "Save Track as" ("Load Track" always is)
+        std::vector<std::string> box = {};  // of the error box shown, if any
+        const TrackModel* track = nullptr;  // afterwards, if checked
+    };
+    const auto load = &WindowCommands::LoadTrackCommand;
+    const auto smooth = &WindowCommands::SmoothCommand;
+    const auto save = &WindowCommands::SaveTrackAsCommand;
     // Each dialog starts from the last loaded track or save target; neither a refused or damaged
     // file nor a cancel changes it.
-    const auto opened = [](const std::string& name) {
-        return FileDialogRequest{.fileName = name,
-                                 .fileMustExist = true,
-                                 .hideReadOnly = true,
-                                 .filter = "Skyvault Tracks (*.svtrack)|*.svtrack",
-                                 .title = "Open Track...",
-                                 .defaultExt = "svtrack"};
+    const std::string empty = folder.Write("empty.svtrack", {});  // too short for a tag
+    const std::vector<std::string> smoothError{"Smooth it!", ErrorOf([&] { Smoothed(model); })},
+        loadError{"Load Track", ErrorOf([&] { Loaded(damaged); })},
+        emptyError{"Load Track",
+                   "empty.svtrack: the file ends inside its first tag (it holds 0 bytes)."},
+        saveError{"Save Track as", ErrorOf([&] { SaveTrack(model, taken); })};
+    const std::vector<Step> steps{
+        // A smoothing that fails is shown, keeps the track and enables nothing.
+        {load, faulty, {Asked(false, "")}, {true, false}},
+        {smooth, {}, {}, {true, false}, smoothError, &model},
+        // Each press smooths the track once more.
+        {load, trackA, {Asked(false, faulty)}, {true, false}},
+        {smooth, {}, {}, {true, true}, {}, &once},
+        {smooth, {}, {}, {true, true}, {}, &twice},
+        // A cancelled or failed load keeps track and buttons, also one given as "railgrace FILE"
+        // gives it (damaged, not refused); a refused one leaves nothing to smooth.
+        {load, std::nullopt, {Asked(false, trackA)}, {true, true}},
+        {load, damaged, {Asked(false, trackA)}, {true, true}, loadError},
+        {nullptr, empty, {}, {true, true}, emptyError, &twice},
+        {load, refused, {Asked(false, trackA)}, {false, true}},
+        {save, out, {Asked(true, trackA)}, {false, true}},
+        {save, std::nullopt, {Asked(true, out)}, {false, true}},  // writes nothing
+        // A track loaded after a smoothing is saved as it is, under the name as the dialog gave it.
+        {load, trackA, {Asked(false, out)}, {true, true}},
+        {save, plain, {Asked(true, trackA)}, {true, true}},
+        // A failed save is shown and has taken the name all the same.
+        {save, taken, {Asked(true, plain)}, {true, true}, saveError},
     };
-    const auto saved = [](const std::string& name) {
-        return FileDialogRequest{.save = true,
-                                 .fileName = name,
-                                 .overwritePrompt = true,
-                                 .filter = "Skyvault Tracks (*.svtrack)|*.svtrack",
-                                 .title = "Save Track As...",
-                                 .defaultExt = "svtrack"};
-    };
-    EXPECT_EQ(requests, (std::vector{opened(""), opened(faulty), opened(trackA), opened(trackA),
-                                     opened(trackA), saved(trackA), saved(out), opened(out),
-                                     saved(trackA), saved(folder / "plain")}));
-    EXPECT_TRUE(errors.empty());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        SCOPED_TRACE("step " + std::to_string(i));
+        answer = step.answer;
+        step.command ? (commands.*step.command)() : commands.LoadTrackFile(*step.answer);
+        EXPECT_EQ(std::exchange(asked, {}), step.asked);
+        EXPECT_EQ(std::pair(commands.SmoothEnabled(), commands.SaveEnabled()), step.enabled);
+        EXPECT_EQ(std::exchange(box, {}), step.box);
+        EXPECT_TRUE(step.track == nullptr || commands.Track() == *step.track);
+    }
+    EXPECT_EQ(ReadFile(out), SerializeTrack(twice));
+    EXPECT_EQ(ReadFile(plain + ".svtrack"), ReadFile(trackA));
+    EXPECT_EQ(commands.CurrentPath(), taken);
+    EXPECT_TRUE(std::filesystem::is_directory(taken));
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
-// Helpers of the window tests: modal windows answered from a timer, fake file dialogs, and
-// track files in a temporary folder.
+// Helpers of the window tests: modal windows answered from a timer as a person would answer them.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QtTest>
 #include <QtWidgets>
-#include <deque>
-#include <fstream>
-#include <optional>
 
-#include "track/TrackIo.h"
+#include "ByteBuilder.h"
 #include "ui/qt/frmMain.h"
 #include "ui/qt/mFileDialog.h"
 
@@ -71,7 +67,7 @@ inline Handler Press(QStringList& seen, QMessageBox::StandardButton button = QMe
 
 // Records a file dialog (caption, file types, name field) into seen, types name into its
 // name field and presses Open or Save; an empty name presses Cancel.
-inline Handler Type(QStringList& seen, const QString& name) {
+inline Handler Type(QStringList& seen, const std::string& name) {
     return [&seen, name](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         auto* field = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -80,66 +76,12 @@ inline Handler Type(QStringList& seen, const QString& name) {
         seen = {dialog->windowTitle(), dialog->nameFilters().join(u';'), field->text()};
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
-        QTest::keyClicks(field, name);
+        QTest::keyClicks(field, QString::fromStdString(name));
         const bool save = dialog->acceptMode() == QFileDialog::AcceptSave;
         const auto accept = save ? QDialogButtonBox::Save : QDialogButtonBox::Open;
-        QTest::mouseClick(buttons->button(name.isEmpty() ? QDialogButtonBox::Cancel : accept),
+        QTest::mouseClick(buttons->button(name.empty() ? QDialogButtonBox::Cancel : accept),
                           Qt::LeftButton);
     };
 }
-
-// File dialogs that give the queued answers: a path confirms that path, nullopt cancels.
-struct FakeDialogs {
-    std::deque<std::optional<QString>> answers;
-
-    frmMain::FileDialogs Function() {
-        return [this](FileDialogRequest& request) {
-            if (answers.empty()) ADD_FAILURE() << "an unexpected file dialog";
-            const std::optional<QString> answer = answers.empty() ? std::nullopt : answers.front();
-            if (!answers.empty()) answers.pop_front();
-            request.fileName = NativePath(answer.value_or(QString()));
-            return answer.has_value();
-        };
-    }
-};
-
-inline std::vector<std::uint8_t> ReadBytes(const QString& path) {
-    std::ifstream in(NativePath(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The bytes a save of model writes, by the track module alone.
-inline std::vector<std::uint8_t> Bytes(TrackModel model) {
-    return SerializeTrack(model);
-}
-
-inline TrackModel LoadedModel(const QString& path) {
-    TrackModel model;
-    EXPECT_TRUE(LoadTrack(model, NativePath(path)));
-    return model;
-}
-
-// The message of the error that action raises; empty when it raises none.
-inline QString ErrorMessageOf(const std::function<void()>& action) try {
-    action();
-    return {};
-} catch (const std::exception& error) {
-    return QString::fromUtf8(error.what());
-}
-
-struct TrackFolder {
-    QTemporaryDir dir;
-
-    QString Path(const QString& name) const { return dir.filePath(name); }
-    QString Write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
-        std::ofstream(NativePath(Path(name)), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return Path(name);
-    }
-    QString CopySample(const QString& name) const {
-        return Write(name, ReadBytes(QStringLiteral(RAILGRACE_SAMPLE)));
-    }
-};
 
 }  // namespace railgrace::test
