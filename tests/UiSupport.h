@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "ui/qt/frmMain.h"
 #include "ui/qt/mFileDialog.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ByteBuilder.h"
+#include "TrackFiles.h"
 #include "ui/WindowLayout.h"
 #include "ui/win32/frmMain.h"
 
