@@ -28,7 +28,7 @@ constexpr float kB1 = 0x1.e00f3p+4f;     // 30.0037079
 constexpr float kSide = 0x1.e68416p+0f;  // 1.90045297
 
 // Straight in space or in plan by shape, and a cosine of exactly 0.998 is not straight. Handles
-// along the chord and a crest on a run straight in plan are among the cases near 0.998.
+// along the chord are among the cases near 0.998.
 TEST(SmoothMark, WhichSegmentsAreStraight) {
     // The marks straight3d (s) and straightPlan (p) on both ends of a segment.
     const auto bothEnds = [](bool s, bool p) { return std::array{s, s, p, p}; };
@@ -38,6 +38,8 @@ TEST(SmoothMark, WhichSegmentsAreStraight) {
         Point3 c, a, b;
         bool straight3d, straightPlan;
     } cases[] = {
+        // cos AB = (512 - 64) / 576 in space, 1 in plan.
+        {"crest on a diagonal run", {-64, 0, -64}, {-16, -8, -16}, {-16, 8, -16}, false, true},
         {"vertical straight segment", {0, -64, 0}, down, down, true, true},
         {"vertical handle skips the plan test", chord, down, along, false, false},
         {"handle pointing backwards", chord, {16, 0, 0}, along, false, false},

@@ -16,9 +16,8 @@ namespace railgrace::testing {
 // The fields that smoothing carries through untouched are set to what shows a change: a NaN with a
 // payload and raised flags. auxFlagC is raised too, so that clearing it shows.
 inline BezierVertex MakeVertex(Point3 pos, Point3 cp1, Point3 cp2) {
-    return {pos.x, pos.y, pos.z, cp1.x, cp1.y,
-            cp1.z, cp2.x, cp2.y, cp2.z, std::bit_cast<float>(0x7fc01234u),
-            true,  true,  true};
+    const float nan = std::bit_cast<float>(0x7fc01234u);
+    return {pos.x, pos.y, pos.z, cp1.x, cp1.y, cp1.z, cp2.x, cp2.y, cp2.z, nan, true, true, true};
 }
 
 // A loop round the Y axis, seen at angle a: radius, height, length of the handles in plan and the Y
