@@ -60,7 +60,8 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
     // turns with it; it would not if a flattening proposal saw the changes made before it in its
     // sweep from vertex 0.
     TrackModel hills = WithPath(Loop(36, Hills)), turned = hills;
-    std::ranges::rotate(turned.bezrRecords, turned.bezrRecords.begin() + 2);
+    std::vector<BezierVertex>& t = turned.bezrRecords;
+    std::rotate(t.begin(), t.begin() + 2, t.end());
     EXPECT_GT(SmoothTrack(hills).movedVertices, 0);
     // A level ring of 501 has handles 0.36 degrees off every chord: all of it counts as straight.
     // Run between two passes over another track, it leaves no trace on the second.
@@ -70,8 +71,8 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
     // Odd vertices kept part of their distance to the plane, so the second press turns them on.
     EXPECT_GT(SmoothTrack(hills).turnedVertices, 0);
     for (int pass = 0; pass < 2; ++pass) SmoothTrack(turned);
-    std::ranges::rotate(turned.bezrRecords, turned.bezrRecords.end() - 2);
-    EXPECT_EQ(Bits(hills.bezrRecords), Bits(turned.bezrRecords));
+    std::rotate(t.begin(), t.end() - 2, t.end());
+    EXPECT_EQ(Bits(hills.bezrRecords), Bits(t));
 }
 
 TEST(SmoothTrack, FaultLeavesTheTrackUnchanged) {
