@@ -1,30 +1,23 @@
-// Shared helpers of the smoothing tests: layouts, bit-for-bit comparison and the tests' own
-// step-by-step arithmetic.
+// Shared helpers of the smoothing tests: layouts, bit-for-bit comparison and fault messages.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <numbers>
-#include <string>
-#include <vector>
 
 #include "smooth/Smooth.h"
 #include "smooth/SmoothSteps.h"
 
 namespace railgrace::testing {
 
+// The fields that smoothing carries through untouched are set to what shows a change: a NaN with a
+// payload and raised flags. auxFlagC is raised too, so that clearing it shows.
 inline BezierVertex MakeVertex(Point3 pos, Point3 cp1, Point3 cp2) {
-    BezierVertex v;
-    SetPos(v, pos);
-    SetCp1(v, cp1);
-    SetCp2(v, cp2);
-    return v;
+    const float nan = std::bit_cast<float>(0x7fc01234u);
+    return {pos.x, pos.y, pos.z, cp1.x, cp1.y, cp1.z, cp2.x, cp2.y, cp2.z, nan, true, true, true};
 }
 
 // A loop round the Y axis, seen at angle a: radius, height, length of the handles in plan and the Y
@@ -35,26 +28,18 @@ struct LoopShape {
 
 // n vertices at angles 2 pi k / n with handles along the loop; coordinates rounded to whole numbers
 // when `whole`, so that the products of flattening are exact floats.
-inline std::vector<BezierVertex> Loop(
-    int n, const std::function<LoopShape(double)>& shape = [](double) { return LoopShape{}; },
-    bool whole = false) {
+inline std::vector<BezierVertex> Loop(int n, LoopShape (*shape)(double) = nullptr,
+                                      bool whole = false) {
     const auto f = [whole](double v) { return static_cast<float>(whole ? std::round(v) : v); };
-    std::vector<BezierVertex> vertices;
+    std::vector<BezierVertex> loop;
     for (int k = 0; k < n; ++k) {
         const double a = 2 * std::numbers::pi * k / n;
-        const LoopShape s = shape(a);
+        const LoopShape s = shape ? shape(a) : LoopShape{};
         const float x = f(s.radius * std::cos(a)), y = f(s.height), z = f(s.radius * std::sin(a));
         const float tx = f(-s.handle * std::sin(a)), ty = f(s.rise), tz = f(s.handle * std::cos(a));
-        vertices.push_back(
-            MakeVertex({x, y, z}, {x - tx, y - ty, z - tz}, {x + tx, y + ty, z + tz}));
+        loop.push_back(MakeVertex({x, y, z}, {x - tx, y - ty, z - tz}, {x + tx, y + ty, z + tz}));
     }
-    return vertices;
-}
-
-// Irregular and hilly: every step of the pass has work to do on it.
-inline LoopShape Hills(double a) {
-    return {120 + 30 * std::sin(3 * a), 70 + 40 * std::sin(2 * a + 0.3), 10 + 4 * std::cos(5 * a),
-            6 * std::cos(7 * a)};
+    return loop;
 }
 
 // Vertex 1 between vertices 0 and 2, whose other points lie far off: flattening and placing
@@ -65,21 +50,13 @@ inline std::vector<BezierVertex> Triple(Point3 cp2OfPrev, Point3 cp1, Point3 cp2
             MakeVertex({90, 10, 90}, cp1OfNext, {100, 10, 100})};
 }
 
-// Vertices 0 and 2 of a Triple marked straight in space and in plan.
-inline SmoothWork NeighboursMarked() {
-    SmoothWork work{};
-    work.straight3d[0] = work.straightPlan[0] = work.straight3d[2] = work.straightPlan[2] = true;
-    return work;
-}
-
 // Every field of every vertex as bits, so that NaN payloads and signed zeros count.
 inline std::vector<std::uint32_t> Bits(const std::vector<BezierVertex>& vertices) {
     std::vector<std::uint32_t> bits;
     for (const BezierVertex& v : vertices) {
-        for (float f :
-             {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue}) {
+        for (float f : {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z})
             bits.push_back(std::bit_cast<std::uint32_t>(f));
-        }
+        bits.push_back(std::bit_cast<std::uint32_t>(v.auxValue));
         bits.push_back(v.auxFlagA * 4u + v.auxFlagB * 2u + v.auxFlagC);
     }
     return bits;
@@ -91,12 +68,6 @@ inline std::string SmoothErrorMessage(const std::function<void()>& action) try {
     return {};
 } catch (const SmoothError& error) {
     return error.what();
-}
-
-using F3 = std::array<float, 3>;
-
-inline Point3 P3(F3 a) {
-    return {a[0], a[1], a[2]};
 }
 
 }  // namespace railgrace::testing
