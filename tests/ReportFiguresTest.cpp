@@ -26,9 +26,9 @@ double CircleEndCurvature(double r) {
 std::vector<BezierVertex> Circle(double r, bool vertical = false) {
     const double h = kCircleK * r;  // the tangent of a circle run anticlockwise is (-s, c)
     std::vector<BezierVertex> path;
-    for (const auto& [c, s] : {std::pair{1, 0}, {0, 1}, {-1, 0}, {0, -1}}) {
+    for (const auto& [cosine, sine] : {std::pair{1, 0}, {0, 1}, {-1, 0}, {0, -1}}) {
         // The position (d = 0), the first (d = 1) and the second control point (d = -1).
-        const auto at = [&](double d, int axis) {
+        const auto at = [&, c = cosine, s = sine](double d, int axis) {
             const double a = r * c + d * h * s, b = r * s - d * h * c;
             const double xyz[] = {a, vertical ? 10 + b : 10, vertical ? 0 : b};
             return static_cast<float>(xyz[axis]);
