@@ -124,15 +124,15 @@ inline Chunk Split(const Bytes& image) {
     return take();
 }
 
-// A committed file of tests/data: empty, example and rich.svtrack as a save of TrackModel{},
-// ExampleModel() and RichModel() writes them, and rich-messy-1 to 3 with what a loader must
-// tolerate (filled reserved runs, flags of other bytes than 0xFF, uint24 lead bytes, lying SEGM
-// block lengths, filled catwalk extra bytes, lower-case tags in the second, version 9.9.9.9).
 inline Bytes ReadFile(const std::string& path) {
     std::ifstream in(Utf8Path(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A committed file of tests/data: empty, example and rich.svtrack as a save of TrackModel{},
+// ExampleModel() and RichModel() writes them, and rich-messy-1 to 3 with what a loader must
+// tolerate (filled reserved runs, flags of other bytes than 0xFF, uint24 lead bytes, lying SEGM
+// block lengths, filled catwalk extra bytes, lower-case tags in the second, version 9.9.9.9).
 inline Bytes Golden(const std::string& name) {
     return ReadFile(std::string(RAILGRACE_TEST_DATA) + "/" + name);
 }
