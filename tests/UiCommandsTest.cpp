@@ -27,8 +27,7 @@ TEST(FileDialogRequest, FilterAndOptionBits) {
     EXPECT_EQ(SaveDialogFlags(false, 0x68), 0xC);
     // A cancel empties the names and the bits; a confirmed open hands back the read-only box.
     FileDialogRequest request{.fileName = "a", .fileTitle = "b", .flags = OFN_READONLY};
-    EXPECT_TRUE(FinishRequest(request, true));
-    EXPECT_TRUE(request.readOnly);
+    EXPECT_TRUE(FinishRequest(request, true) && request.readOnly);
     EXPECT_FALSE(FinishRequest(request, false));
     EXPECT_EQ(request, (FileDialogRequest{.readOnly = true}));
 }
@@ -44,12 +43,6 @@ TEST(WindowLayout, TwipsMakeTheWindowsPixelsAndTextsShrinkOnlyToFit) {
         EXPECT_EQ(FittingPointSize(defaultSize, fits), chosen)
             << defaultSize << " pt fitting up to " << largest << " pt";
     }
-}
-
-TrackModel Loaded(const std::string& path) {
-    TrackModel model;
-    EXPECT_TRUE(LoadTrack(model, path)) << path;
-    return model;
 }
 
 // The message of the error that action raises.
@@ -75,21 +68,23 @@ FileDialogRequest Asked(bool save, const std::string& fileName) {
 TEST(Commands, FromDialogToTrackDiskAndErrorBox) {
     TempFolder folder;
     const std::string trackA = folder.Write("a.svtrack", ReadFile(RAILGRACE_SAMPLE));
-    TrackModel once = Loaded(trackA);
+    TrackModel original;
+    ASSERT_TRUE(LoadTrack(original, trackA));
+    TrackModel once = original;
     SmoothTrack(once);
     TrackModel twice = once;
     SmoothTrack(twice);
-    ASSERT_FALSE(Loaded(trackA) == once || once == twice) << "the sample should change";
+    ASSERT_FALSE(original == once || once == twice) << "the sample should change";
     // The first tag is not "SKYV": a silent refusal; one that ends inside its size: damaged.
     const std::string refused = folder.Write("refused.svtrack", {'S', 'K', 'Y', 'X'});
     const std::string damaged = folder.Write("damaged.svtrack", {'S', 'K', 'Y', 'V', 1});
     // Vertex 1's second control point lies on its position: a handle of length zero.
-    TrackModel model = Loaded(trackA);
+    TrackModel model = original;
     BezierVertex& v = model.bezrRecords.at(1);
     std::tie(v.cp2X, v.cp2Y, v.cp2Z) = std::tuple(v.posX, v.posY, v.posZ);
     const std::string faulty = SaveTrack(model, folder / "faulty.svtrack");
-    const std::string out = folder / "out.svtrack", plain = folder / "plain";
-    const std::string taken = folder / "taken.svtrack";
+    const std::string out = folder / "out.svtrack", plain = folder / "plain",
+                      taken = folder / "taken.svtrack";
     std::filesystem::create_directory(taken);  // a folder where the file should go
 
     std::optional<std::string> answer;  // of the dialog: a path confirms it, nullopt cancels
@@ -120,7 +115,7 @@ TEST(Commands, FromDialogToTrackDiskAndErrorBox) {
     // file nor a cancel changes it.
     const std::vector<std::string> smoothError{"Smooth it!",
                                                ErrorOf([m = model]() mutable { SmoothTrack(m); })},
-        loadError{"Load Track", ErrorOf([&] { Loaded(damaged); })},
+        loadError{"Load Track", ErrorOf([&, m = model]() mutable { LoadTrack(m, damaged); })},
         saveError{"Save Track as", ErrorOf([&] { SaveTrack(model, taken); })};
     const std::vector<Step> steps{
         // A smoothing that fails is shown, keeps the track and enables nothing.
@@ -144,9 +139,8 @@ TEST(Commands, FromDialogToTrackDiskAndErrorBox) {
         // A failed save is shown and has taken the name all the same.
         {save, taken, {Asked(true, plain)}, {true, true}, saveError},
     };
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const Step& step = steps[i];
-        SCOPED_TRACE("step " + std::to_string(i));
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << &step - steps.data());
         answer = step.answer;
         step.command ? (commands.*step.command)() : commands.LoadTrackFile(*step.answer);
         EXPECT_EQ(std::exchange(asked, {}), step.asked);
