@@ -1,6 +1,6 @@
 // The window on Windows, checked through the system's own calls: what it looks like at the
-// screen's density, and real button clicks with fake file dialogs and a fake error box (the
-// command flow itself is tested without a window).
+// screen's density, and real clicks on Load Track with a fake file dialog and a fake error box
+// (the command flow itself is tested without a window).
 #include <gtest/gtest.h>
 
 #include <string>
