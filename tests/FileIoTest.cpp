@@ -2,29 +2,21 @@
 // every step of a save failing, short writes and, on Windows, a target another program holds
 // open. Whatever fails, the error names the path and the reason in one sentence, the old file
 // stays byte for byte and no temporary file is left behind.
-#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <optional>
 #include <regex>
 #include <set>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "CliRun.h"
-#include "TrackFiles.h"
-#include "track/Errors.h"
-#include "track/FileCalls.h"
 #include "track/FileIo.h"
-#include "track/TrackIo.h"
-#include "track/Utf8Path.h"
 
 namespace railgrace {
 namespace {
@@ -35,11 +27,6 @@ namespace fs = std::filesystem;
 // Umlauts, Cyrillic and Japanese, in the folder's name and in the file's.
 const std::string kFolder = "Strecken-Größe-Трассы";
 const std::string kName = "ジェットコースター-Ölberg-горка.svtrack";
-#ifdef _WIN32
-const std::string kIsFolder = "it is a folder";
-#else
-const std::string kIsFolder = "Is a directory";
-#endif
 
 // The message of the error that action throws, or "" when it throws none.
 template <class Action>
@@ -52,113 +39,6 @@ std::string ErrorOf(Action action) {
     return "";
 }
 
-// "Cannot <doing> <path>: <reason>." with the reason in the system's words: one line, a
-// sentence of its own, ending in one period.
-void ExpectSentence(const std::string& what, const std::string& doing, const std::string& path) {
-    const std::string start = "Cannot " + doing + " " + path + ": ";
-    EXPECT_TRUE(what.starts_with(start)) << what;
-    EXPECT_TRUE(std::regex_match(what.substr(std::min(start.size(), what.size())),
-                                 std::regex("[^\r\n]*[^. \r\n]\\.")))
-        << what;
-}
-
-class FileIo : public CliFixture {
-protected:
-    const Bytes old_ = Bytes(900, 0x5C);
-    const std::string target_ = folder / "hill.svtrack";
-};
-
-// Saved over the very file it was loaded from, a track comes back tidy.
-TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
-    fs::create_directory(dir / Utf8Path(kFolder));
-    const std::string path = folder.Write(kFolder + "/" + kName, Golden("rich-messy-2.svtrack"));
-    TrackModel model;
-    ASSERT_TRUE(LoadTrack(model, path));
-    EXPECT_EQ(SaveTrack(model, path), path);
-    EXPECT_EQ(ReadFile(path), Golden("rich.svtrack"));
-    // Through railgrace-cli's arguments and messages, relative to the current folder.
-    const std::string copy = kFolder + "/Kopie-コピー";
-    const Outcome o = Run("resave " + kFolder + "/" + kName + " -o " + copy);
-    EXPECT_EQ(o.code, 0) << o.err;
-    EXPECT_EQ(o.out, "Saved " + copy + ".svtrack.\n");
-    EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), Golden("rich.svtrack"));
-}
-
-// Only a name that leads nowhere is no file, and only a file too short for a tag is damaged at
-// its start; 3 bytes and the zero behind them make a whole tag that is not "SKYV". A load that
-// fails leaves the model as it was. A save that cannot replace its target is refused before
-// anything is written, whoever runs the program (root too: the owner's write permission decides,
-// the read-only attribute on Windows).
-TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
-    fs::create_directory(dir / "folder.svtrack");
-    folder.Write("protected.svtrack", old_);
-    fs::permissions(dir / "protected.svtrack", fs::perms(0444));
-    const auto read = [&](const std::string& name, const std::string& why) {
-        return "Cannot read " + Path(name) + ": " + why + ".";
-    };
-    const std::string tagless = ": the file ends inside its first tag (it holds ";
-    const std::string any = "the system's words", locked = "the file is write-protected";
-    // The file's bytes (none: made here or missing); what loading it gives: "loaded", the error
-    // or "" when it is refused; and why saving over it fails ("": it does not).
-    std::vector<std::tuple<std::string, std::optional<Bytes>, std::string, std::string>> cases = {
-        {"one.svtrack", Bytes{'S'}, "one.svtrack" + tagless + "1 byte).", ""},
-        {"two.svtrack", Bytes{'S', 'K'}, "two.svtrack" + tagless + "2 bytes).", ""},
-        {"three.svtrack", Bytes{'S', 'K', 'Y'}, "", ""},
-        {"protected.svtrack", std::nullopt, "", locked},
-        {"folder.svtrack", std::nullopt, read("folder.svtrack", kIsFolder), kIsFolder},
-        {"nowhere/hill.svtrack", std::nullopt, "", any},
-    };
-#ifndef _WIN32
-    const std::string irregular = "it is not a regular file";
-    folder.Write("others-may.svtrack", old_);
-    fs::permissions(dir / "others-may.svtrack", fs::perms(0577));
-    fs::create_symlink("protected.svtrack", dir / "link.svtrack");
-    fs::create_symlink("nowhere/hill.svtrack", dir / "dangling.svtrack");
-    folder.Write("plain", Bytes{});
-    fs::create_symlink("loop.svtrack", dir / "loop.svtrack");
-    ASSERT_EQ(::mkfifo((dir / "pipe.svtrack").c_str(), 0600), 0);  // read, it would wait forever
-    // A folder without search permission, which only root may search all the same.
-    fs::create_directory(dir / "shut");
-    folder.Write("shut/hill.svtrack", Golden("example.svtrack"));
-    fs::permissions(dir / "shut", fs::perms(0600));
-    const bool root = ::geteuid() == 0;
-    cases.insert(
-        cases.end(),
-        {{"others-may.svtrack", std::nullopt, "", locked},
-         {"link.svtrack", std::nullopt, "", locked},
-         {"dangling.svtrack", std::nullopt, "", any},
-         {"plain/hill.svtrack", std::nullopt, "", any},
-         {"loop.svtrack", std::nullopt, read("loop.svtrack", std::strerror(ELOOP)),
-          std::strerror(ELOOP)},
-         {"pipe.svtrack", std::nullopt, read("pipe.svtrack", irregular), irregular},
-         {"shut/hill.svtrack", std::nullopt,
-          root ? "loaded" : read("shut/hill.svtrack", std::strerror(EACCES)), root ? "" : any}});
-#endif
-    for (const auto& [name, bytes, loading, saving] : cases) {
-        SCOPED_TRACE(name);
-        if (bytes) folder.Write(name, *bytes);
-        TrackModel model = ExampleModel();
-        bool loaded = false;
-        const std::string error = ErrorOf([&] { loaded = LoadTrack(model, Path(name)); });
-        EXPECT_EQ(loaded ? "loaded" : error, loading);
-        EXPECT_TRUE(loaded || model == ExampleModel());
-        const std::string what = ErrorOf([&] { ReplaceFile(Path(name), Bytes(10, 1)); });
-        if (saving == any) {
-            ExpectSentence(what, "save", Path(name));
-        } else {
-            EXPECT_EQ(what,
-                      saving.empty() ? "" : "Cannot save " + Path(name) + ": " + saving + ".");
-        }
-    }
-    EXPECT_EQ(ReadFile(Path("protected.svtrack")), old_);
-    EXPECT_TRUE(fs::is_empty(dir / "folder.svtrack"));
-    for (const std::string& name : folder.Names()) EXPECT_NE(name[0], '.') << name;
-    fs::permissions(dir / "protected.svtrack", fs::perms(0644));
-#ifndef _WIN32
-    fs::permissions(dir / "shut", fs::perms(0700));
-#endif
-}
-
 // The fault the calls below inject: the call of one step that fails, counted from 0 within the
 // save, and the error it fails with; a write given no error takes nothing instead. Function
 // pointers carry no state, so it lives here.
@@ -167,7 +47,7 @@ struct Injected {
     Step step = Step::kNone;
     int failingCall = 0;
     SystemError error = 0;
-    std::size_t shortWrite = 0;  // when not 0, every write takes at most this many bytes
+    unsigned shortWrite = ~0u;  // every write takes at most this many bytes
     int calls[6] = {};
     fs::path created = {};  // the temporary file
 };
@@ -191,8 +71,10 @@ decltype(failed) Injecting(Args... args) {
 }
 
 #ifdef _WIN32
+const std::string kIsFolder = "it is a folder";
 constexpr SystemError kDiskFull = ERROR_DISK_FULL;
 const std::regex kTemporaryName("\\.rg-[0-9a-f]{8}\\.tmp");
+const Injected kShortWrites{Step::kNone, 0, 0, 7};
 HANDLE WINAPI Create(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                      DWORD disposition, DWORD flags, HANDLE model) {
     injected.created = path;
@@ -200,8 +82,8 @@ HANDLE WINAPI Create(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBU
     return ::CreateFileW(path, access, share, security, disposition, flags, model);
 }
 BOOL WINAPI Write(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVERLAPPED at) {
-    if (injected.shortWrite) count = std::min<DWORD>(count, injected.shortWrite);
-    if (!FailsNow(Step::kWrite)) return ::WriteFile(file, data, count, written, at);
+    const DWORD most = std::min<DWORD>(count, injected.shortWrite);
+    if (!FailsNow(Step::kWrite)) return ::WriteFile(file, data, most, written, at);
     *written = 0;
     return injected.error == 0;
 }
@@ -218,8 +100,10 @@ constexpr FileCalls kInjecting{Create,
                                Injecting<Step::kRename, ::MoveFileExW, FALSE>,
                                Injecting<Step::kDispose, ::SetFileInformationByHandle, FALSE>};
 #else
+const std::string kIsFolder = strerror(EISDIR);
 constexpr SystemError kDiskFull = ENOSPC;
 const std::regex kTemporaryName("\\.railgrace-[0-9A-Za-z]{6}");
+const Injected kShortWrites{Step::kWrite, 2, EINTR, 7};  // and the third one interrupted
 int Create(char* pattern) {
     const int fd = FailsNow(Step::kCreate) ? -1 : ::mkstemp(pattern);
     injected.created = pattern;
@@ -227,7 +111,7 @@ int Create(char* pattern) {
 }
 ssize_t Write(int fd, const void* data, size_t count) {
     if (FailsNow(Step::kWrite)) return injected.error == 0 ? 0 : -1;
-    return ::write(fd, data, injected.shortWrite ? std::min(count, injected.shortWrite) : count);
+    return ::write(fd, data, std::min<size_t>(count, injected.shortWrite));
 }
 // The descriptor is released even when close reports an error, as on Linux.
 int Close(int fd) {
@@ -238,17 +122,80 @@ constexpr FileCalls kInjecting{Create, Write, Injecting<Step::kFlush, ::fsync, -
                                Injecting<Step::kRename, ::rename, -1>};
 #endif
 
-TEST_F(FileIo, ShortAndInterruptedWritesStillWriteEveryByte) {
-#ifdef _WIN32
-    injected = {Step::kNone, 0, 0, 7};
-#else
-    injected = {Step::kWrite, 2, EINTR, 7};
-#endif
-    folder.Write("hill.svtrack", old_);
-    ReplaceFile(target_, Golden("rich.svtrack"), kInjecting);
-    EXPECT_EQ(ReadFile(target_), Golden("rich.svtrack"));
+class FileIo : public CliFixture {
+protected:
+    const Bytes old_ = Bytes(900, 0x5C);
+    const std::string target_ = folder / "hill.svtrack";
+};
+
+// Saved over the very file it was loaded from, a track comes back tidy, also when every write
+// takes a few bytes only and, on POSIX, one is interrupted by a signal.
+TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
+    fs::create_directory(dir / Utf8Path(kFolder));
+    const std::string path = folder.Write(kFolder + "/" + kName, Golden("rich-messy-2.svtrack"));
+    TrackModel model;
+    ASSERT_TRUE(LoadTrack(model, path));
+    injected = kShortWrites;
+    ReplaceFile(path, SerializeTrack(model), kInjecting);
+    EXPECT_EQ(ReadFile(path), Golden("rich.svtrack"));
     EXPECT_GT(injected.calls[static_cast<int>(Step::kWrite)], 100);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"hill.svtrack"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / Utf8Path(kFolder)), {}), 1);
+    // Through railgrace-cli's arguments and messages, relative to the current folder.
+    const std::string copy = kFolder + "/Kopie-コピー";
+    const Outcome o = Run("resave " + kFolder + "/" + kName + " -o " + copy);
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.out, "Saved " + copy + ".svtrack.\n");
+    EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), Golden("rich.svtrack"));
+}
+
+// Only a file too short for a tag is damaged at its start (3 bytes and the zero behind them make
+// a whole tag), and a file that cannot be reached is an error. A load that fails leaves the model
+// as it was. A save that cannot replace its target is refused before
+// anything is written, whoever runs the program (root too: the owner's write permission decides,
+// the read-only attribute on Windows).
+TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
+    fs::create_directory(dir / "folder.svtrack");
+    folder.Write("protected.svtrack", old_);
+    fs::permissions(dir / "protected.svtrack", fs::perms(0444));
+    const std::string tagless = "the file ends inside its first tag (it holds ";
+    const std::string locked = "the file is write-protected";
+    // The file's bytes (none: made here), and why loading it fails (damaged when it has bytes, or
+    // the file cannot be read; "": it is refused as no track) and why saving over it fails ("":
+    // it does not).
+    std::vector<std::tuple<std::string, std::optional<Bytes>, std::string, std::string>> cases = {
+        {"one.svtrack", Bytes{'S'}, tagless + "1 byte)", ""},
+        {"two.svtrack", Bytes{'S', 'K'}, tagless + "2 bytes)", ""},
+        {"protected.svtrack", std::nullopt, "", locked},
+        {"folder.svtrack", std::nullopt, kIsFolder, kIsFolder},
+    };
+#ifndef _WIN32
+    const std::string irregular = "it is not a regular file";
+    folder.Write("others-may.svtrack", old_);
+    fs::permissions(dir / "others-may.svtrack", fs::perms(0577));
+    fs::create_symlink("protected.svtrack", dir / "link.svtrack");
+    fs::create_symlink("loop.svtrack", dir / "loop.svtrack");
+    ASSERT_EQ(::mkfifo((dir / "pipe.svtrack").c_str(), 0600), 0);  // read, it would wait forever
+    cases.insert(cases.end(),
+                 {{"others-may.svtrack", std::nullopt, "", locked},
+                  {"link.svtrack", std::nullopt, "", locked},
+                  {"loop.svtrack", std::nullopt, std::strerror(ELOOP), std::strerror(ELOOP)},
+                  {"pipe.svtrack", std::nullopt, irregular, irregular}});
+#endif
+    for (const auto& [name, bytes, loading, saving] : cases) {
+        SCOPED_TRACE(name);
+        if (bytes) folder.Write(name, *bytes);
+        TrackModel model = ExampleModel();
+        const std::string error = ErrorOf([&] { EXPECT_FALSE(LoadTrack(model, Path(name))); });
+        const std::string where = bytes ? name : "Cannot read " + Path(name);
+        EXPECT_EQ(error, loading.empty() ? "" : where + ": " + loading + ".");
+        EXPECT_EQ(model, ExampleModel());
+        const std::string what = ErrorOf([&] { ReplaceFile(Path(name), Bytes(10, 1)); });
+        EXPECT_EQ(what, saving.empty() ? "" : "Cannot save " + Path(name) + ": " + saving + ".");
+    }
+    EXPECT_EQ(ReadFile(Path("protected.svtrack")), old_);
+    EXPECT_TRUE(fs::is_empty(dir / "folder.svtrack"));
+    for (const std::string& name : folder.Names()) EXPECT_NE(name[0], '.') << name;
+    fs::permissions(dir / "protected.svtrack", fs::perms(0644));  // for the folder's removal
 }
 
 TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
@@ -285,30 +232,32 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
     // The system's words: one reason for each error, with or without the old file.
     std::set<SystemError> errors;
     std::set<std::string> reasons;
+    const std::string start = "Cannot save " + target_ + ": ";
+    const std::regex sentence("[^\r\n]*[^. \r\n]\\.");
     for (const auto& [fault, says, saysWithoutAFile] : faults) {
         for (bool exists : {true, false}) {
-            SCOPED_TRACE(testing::Message()
-                         << "step " << static_cast<int>(fault.step) << " call " << fault.failingCall
-                         << " error " << fault.error << (exists ? ", over a file" : ""));
+            SCOPED_TRACE(testing::Message() << "step " << static_cast<int>(fault.step) << " call "
+                                            << fault.failingCall << " error " << fault.error);
             injected = fault;
             if (exists) folder.Write("hill.svtrack", old_);
             const std::string what =
                 ErrorOf([&] { ReplaceFile(target_, Golden("rich.svtrack"), kInjecting); });
             const std::string& ours = exists ? says : saysWithoutAFile;
-            if (ours.empty()) {
-                ExpectSentence(what, "save", target_);
+            if (ours.empty()) {  // one line, a sentence of its own, ending in one period
+                EXPECT_TRUE(what.starts_with(start) &&
+                            std::regex_match(what.substr(start.size()), sentence))
+                    << what;
                 reasons.insert(what);
                 errors.insert(fault.error ? fault.error : kDiskFull);
             } else {
-                EXPECT_EQ(what, "Cannot save " + target_ + ": " + ours + ".");
+                EXPECT_EQ(what, start + ours + ".");
             }
             // The failing call is the last of its step, and the temporary file has a short name
             // of fixed length beside the target, whatever the target's name.
             EXPECT_EQ(injected.calls[static_cast<int>(fault.step)], fault.failingCall + 1);
             EXPECT_TRUE(std::regex_match(Utf8String(injected.created.filename()), kTemporaryName));
             EXPECT_EQ(injected.created.parent_path(), dir);
-            EXPECT_EQ(folder.Names(), exists ? std::vector<std::string>{"hill.svtrack"}
-                                             : std::vector<std::string>{});
+            EXPECT_EQ(folder.Names().size(), exists ? 1u : 0u);
             EXPECT_EQ(ReadFile(target_), exists ? old_ : Bytes{});
             fs::remove(Utf8Path(target_));
         }
@@ -318,64 +267,88 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
 
 #ifdef _WIN32
 
-// Opens path as another program would, sharing it as share says.
-HANDLE OpenAsAnotherProgram(const std::string& path, DWORD access, DWORD share) {
-    return ::CreateFileW(Utf8Path(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 // A track held open cannot be replaced; one that the simulator holds open for writing, sharing
 // it, can still be read.
 TEST_F(FileIo, HeldOpenTargetsAreRefusedInPlainWords) {
-    // How another program holds the file: its access and what it shares.
-    const std::tuple<DWORD, DWORD> holds[] = {
-        {GENERIC_READ, 0},
-        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
-    };
-    for (const auto& [access, share] : holds) {
-        SCOPED_TRACE(testing::Message() << "access " << access << " share " << share);
+    // Another program reads the file and shares nothing, or writes it and shares reading and
+    // writing.
+    for (const bool shared : {false, true}) {
+        SCOPED_TRACE(shared);
+        const DWORD access = shared ? GENERIC_WRITE : GENERIC_READ;
+        const DWORD share = shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
         folder.Write("hill.svtrack", Golden("rich.svtrack"));
-        const HANDLE held = OpenAsAnotherProgram(target_, access, share);
+        const HANDLE held = ::CreateFileW(Utf8Path(target_).c_str(), access, share, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_EQ(ErrorOf([&] { ReplaceFile(target_, Bytes(10, 1)); }),
                   "Cannot save " + target_ + ": another program has the file open.");
         TrackModel loaded;
-        if (share) EXPECT_TRUE(LoadTrack(loaded, target_));
+        EXPECT_TRUE(!shared || LoadTrack(loaded, target_));
         ::CloseHandle(held);
         EXPECT_EQ(ReadFile(target_), Golden("rich.svtrack"));
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"hill.svtrack"});
     }
 }
 
-// Run only by the test below, in its folder: ends the process in the middle of a save, as Ctrl-C
-// in a console (ExitProcess) or a kill (TerminateProcess) would, with no destructor run.
+#endif
+
+// Run only by the test below, in its folder: ends the process half way through a save as
+// RAILGRACE_END_BY says. On Windows, as Ctrl-C in a console (ExitProcess) or a kill
+// (TerminateProcess) would, with no destructor run; on POSIX by the signal of that number, whose
+// handler runs as it would for a Ctrl-C or a kill.
 TEST(FileIoChild, DISABLED_EndsInTheMiddleOfASave) {
     const char* how = std::getenv("RAILGRACE_END_BY");
     ASSERT_NE(how, nullptr);
+#ifndef _WIN32
+    RemoveTemporaryFilesOnSignals();
+#endif
     FileReplacement file("hill.svtrack");
     file.Write(Bytes(3 << 20, 7));
+    // The old file, the temporary file and the caught standard error.
+    ASSERT_EQ(std::distance(fs::directory_iterator("."), {}), 3);
+#ifdef _WIN32
     if (std::string(how) == "exit") ::ExitProcess(3);
     ::TerminateProcess(::GetCurrentProcess(), 3);
+#else
+    ::raise(std::atoi(how));
+    file.Commit();
+#endif
 }
 
+// A signal ignored from the start (nohup) stays so, and the save completes.
 TEST_F(FileIo, ASaveEndedWithItsProcessLeavesNothingBehind) {
+    // How the process ends, what the command begins with, and the exit code of the command.
+#ifdef _WIN32
     wchar_t self[MAX_PATH];
     ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-    const std::string child = "\"" + Utf8String(fs::path(self)) +
-                              "\" --gtest_also_run_disabled_tests"
-                              " --gtest_filter=FileIoChild.DISABLED_EndsInTheMiddleOfASave";
-    for (const std::string how : {"exit", "kill"}) {
-        SCOPED_TRACE(how);
-        folder.Write("hill.svtrack", old_);
+    const auto endBy = [](const std::string& how) {
         ::_putenv(("RAILGRACE_END_BY=" + how).c_str());
-        EXPECT_EQ(Shell(child).code, 3);
-        EXPECT_EQ(ReadFile(target_), old_);
+    };
+    const std::tuple<std::string, std::string, int> ends[] = {{"exit", "", 3}, {"kill", "", 3}};
+#else
+    const fs::path self = fs::read_symlink("/proc/self/exe");
+    const auto endBy = [](const std::string& how) { ::setenv("RAILGRACE_END_BY", how.c_str(), 1); };
+    const std::tuple<std::string, std::string, int> ends[] = {
+        {std::to_string(SIGINT), "", 128 + SIGINT},
+        {std::to_string(SIGTERM), "", 128 + SIGTERM},
+        {std::to_string(SIGHUP), "", 128 + SIGHUP},
+        {std::to_string(SIGQUIT), "ulimit -c 0; ", 128 + SIGQUIT},
+        {std::to_string(SIGHUP), "nohup ", 0},
+    };
+#endif
+    for (const auto& [how, start, code] : ends) {
+        SCOPED_TRACE(start + how);
+        folder.Write("hill.svtrack", old_);
+        endBy(how);
+        EXPECT_EQ(Shell(start + "\"" + Utf8String(fs::path(self)) +
+                        "\" --gtest_also_run_disabled_tests"
+                        " --gtest_filter=FileIoChild.DISABLED_EndsInTheMiddleOfASave")
+                      .code,
+                  code);
+        EXPECT_EQ(ReadFile(target_), code == 0 ? Bytes(3 << 20, 7) : old_);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"hill.svtrack", "stderr.txt"}));
     }
-    ::_putenv("RAILGRACE_END_BY=");
 }
-
-#endif
 
 }  // namespace
 }  // namespace railgrace
