@@ -11,8 +11,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <regex>
-#include <set>
 #include <tuple>
 
 #include "CliRun.h"
@@ -229,9 +229,10 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
         {{Step::kRename, 0, EXDEV}, std::strerror(EXDEV)},
     };
 #endif
-    // The system's words: one reason for each error, with or without the old file.
-    std::set<SystemError> errors;
-    std::set<std::string> reasons;
+    // The system's words: one reason for each error and another for each other error, with or
+    // without the old file.
+    std::map<SystemError, std::string> byError;
+    std::map<std::string, SystemError> byWords;
     const std::string start = "Cannot save " + target_ + ": ";
     const std::regex sentence("[^\r\n]*[^. \r\n]\\.");
     for (const auto& [fault, says, saysWithoutAFile] : faults) {
@@ -247,8 +248,9 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
                 EXPECT_TRUE(what.starts_with(start) &&
                             std::regex_match(what.substr(start.size()), sentence))
                     << what;
-                reasons.insert(what);
-                errors.insert(fault.error ? fault.error : kDiskFull);
+                const SystemError error = fault.error ? fault.error : kDiskFull;
+                EXPECT_EQ(byError.emplace(error, what).first->second, what);
+                EXPECT_EQ(byWords.emplace(what, error).first->second, error);
             } else {
                 EXPECT_EQ(what, start + ours + ".");
             }
@@ -262,7 +264,6 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
             fs::remove(Utf8Path(target_));
         }
     }
-    EXPECT_EQ(reasons.size(), errors.size());
 }
 
 #ifdef _WIN32
