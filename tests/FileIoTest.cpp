@@ -1,7 +1,7 @@
-// Files on each system: names in any language, saves and loads that the file system refuses,
-// every step of a save failing, short writes and, on Windows, a target another program holds
-// open. Whatever fails, the error names the path and the reason in one sentence, the old file
-// stays byte for byte and no temporary file is left behind.
+// Files on each system: names in any language, short writes, saves and loads that the file
+// system refuses, every step of a save failing, a save whose process ends half way and, on
+// Windows, a target another program holds open. Whatever fails, the error names the path and the
+// reason in one sentence, the old file stays byte for byte and no temporary file is left behind.
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,7 +103,7 @@ constexpr FileCalls kInjecting{Create,
 const std::string kIsFolder = strerror(EISDIR);
 constexpr SystemError kDiskFull = ENOSPC;
 const std::regex kTemporaryName("\\.railgrace-[0-9A-Za-z]{6}");
-const Injected kShortWrites{Step::kWrite, 2, EINTR, 7};  // and the third one interrupted
+const Injected kShortWrites{Step::kWrite, 2, EINTR, 7};  // the third write meets a signal
 int Create(char* pattern) {
     const int fd = FailsNow(Step::kCreate) ? -1 : ::mkstemp(pattern);
     injected.created = pattern;
@@ -148,11 +148,10 @@ TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
     EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), Golden("rich.svtrack"));
 }
 
-// Only a file too short for a tag is damaged at its start (3 bytes and the zero behind them make
-// a whole tag), and a file that cannot be reached is an error. A load that fails leaves the model
-// as it was. A save that cannot replace its target is refused before
-// anything is written, whoever runs the program (root too: the owner's write permission decides,
-// the read-only attribute on Windows).
+// A file too short for its first tag is damaged at its start, and a file that cannot be reached
+// is an error. A load that fails leaves the model as it was. A save that cannot replace its
+// target is refused before anything is written, whoever runs the program (root too: the owner's
+// write permission decides, not another's; the read-only attribute on Windows).
 TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
     fs::create_directory(dir / "folder.svtrack");
     folder.Write("protected.svtrack", old_);
@@ -237,8 +236,9 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
     const std::regex sentence("[^\r\n]*[^. \r\n]\\.");
     for (const auto& [fault, says, saysWithoutAFile] : faults) {
         for (bool exists : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "step " << static_cast<int>(fault.step) << " call "
-                                            << fault.failingCall << " error " << fault.error);
+            SCOPED_TRACE(testing::Message() << "step " << static_cast<int>(fault.step) << ", call "
+                                            << fault.failingCall << ", error " << fault.error
+                                            << (exists ? ", over a file" : ""));
             injected = fault;
             if (exists) folder.Write("hill.svtrack", old_);
             const std::string what =
@@ -316,9 +316,11 @@ TEST(FileIoChild, DISABLED_EndsInTheMiddleOfASave) {
 #endif
 }
 
-// A signal ignored from the start (nohup) stays so, and the save completes.
+// The process of a save ends half way: the old file stays and the temporary file goes. A signal
+// ignored from the start (nohup) stays so, and the save completes.
 TEST_F(FileIo, ASaveEndedWithItsProcessLeavesNothingBehind) {
-    // How the process ends, what the command begins with, and the exit code of the command.
+    // How the process ends, what the command begins with, and the command's exit code (a shell
+    // gives 128 and the number of the signal that ended the program).
 #ifdef _WIN32
     wchar_t self[MAX_PATH];
     ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);

@@ -29,9 +29,8 @@ TEST(SaveSafety, LinksStayAndTheFileTheyLeadToKeepsModeAndOwner) {
     fs::create_directory(dir / "real");
     fs::create_directory(dir / "links");
     fs::create_symlink("../real/" + longest, dir / "links/chain.svtrack");
-    const Bytes stale(10, 0x33);
     const std::string stales[] = {".railgrace-XXXXXX", ".railgrace-a1B2c3", ".hill.svtrack.Ab3dEf"};
-    for (const std::string& name : stales) dir.Write("real/" + name, stale);
+    for (const std::string& name : stales) dir.Write("real/" + name, old);
     const mode_t mask = ::umask(0);  // what a new file's mode leaves out
     ::umask(mask);
     // What the link says ("": the file is saved by its own name), the old file's mode (0: there
@@ -66,7 +65,7 @@ TEST(SaveSafety, LinksStayAndTheFileTheyLeadToKeepsModeAndOwner) {
         EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), {}), 4);
         fs::remove(link);
     }
-    for (const std::string& name : stales) EXPECT_EQ(ReadFile(dir / ("real/" + name)), stale);
+    for (const std::string& name : stales) EXPECT_EQ(ReadFile(dir / ("real/" + name)), old);
 }
 
 }  // namespace
