@@ -184,12 +184,13 @@ TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
         SCOPED_TRACE(name);
         if (bytes) folder.Write(name, *bytes);
         TrackModel model = ExampleModel();
-        const std::string error = ErrorOf([&] { EXPECT_FALSE(LoadTrack(model, Path(name))); });
-        const std::string where = bytes ? name : "Cannot read " + Path(name);
+        const std::string path = Path(name);  // clang 14 captures no structured binding
+        const std::string error = ErrorOf([&] { EXPECT_FALSE(LoadTrack(model, path)); });
+        const std::string where = bytes ? name : "Cannot read " + path;
         EXPECT_EQ(error, loading.empty() ? "" : where + ": " + loading + ".");
         EXPECT_EQ(model, ExampleModel());
-        const std::string what = ErrorOf([&] { ReplaceFile(Path(name), Bytes(10, 1)); });
-        EXPECT_EQ(what, saving.empty() ? "" : "Cannot save " + Path(name) + ": " + saving + ".");
+        const std::string what = ErrorOf([&] { ReplaceFile(path, Bytes(10, 1)); });
+        EXPECT_EQ(what, saving.empty() ? "" : "Cannot save " + path + ": " + saving + ".");
     }
     EXPECT_EQ(ReadFile(Path("protected.svtrack")), old_);
     EXPECT_TRUE(fs::is_empty(dir / "folder.svtrack"));

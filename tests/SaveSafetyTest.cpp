@@ -26,8 +26,7 @@ TEST(SaveSafety, LinksStayAndTheFileTheyLeadToKeepsModeAndOwner) {
     const Bytes old(900, 0x5C), track = Golden("example.svtrack");
     const std::string longest = std::string(255 - 8, 'n') + ".svtrack";
     const std::string file = dir / ("real/" + longest), link = dir / "links/hill.svtrack";
-    fs::create_directory(dir / "real");
-    fs::create_directory(dir / "links");
+    for (const char* folder : {"real", "links"}) fs::create_directory(dir / folder);
     fs::create_symlink("../real/" + longest, dir / "links/chain.svtrack");
     const std::string stales[] = {".railgrace-XXXXXX", ".railgrace-a1B2c3", ".hill.svtrack.Ab3dEf"};
     for (const std::string& name : stales) dir.Write("real/" + name, old);
