@@ -27,21 +27,20 @@ BezierVertex MakeVertex(Point3 pos, Point3 cp1, Point3 cp2) {
     return {pos.x, pos.y, pos.z, cp1.x, cp1.y, cp1.z, cp2.x, cp2.y, cp2.z, nan, true, true, true};
 }
 
-// A loop round the Y axis, seen at angle a: radius, height, length of the handles in plan, the Y
-// component of the handle from the vertex to cp2, and whether coordinates are rounded to whole
-// numbers (so that the products of flattening are exact floats).
+// A loop round the Y axis, seen at angle a: radius, height, length of the handles in plan and the Y
+// component of the handle from the vertex to cp2.
 struct LoopShape {
-    double radius = 100, height = 50, handle = 20, rise = 0;
-    bool whole = false;
+    double radius = 10000, height = 50, handle = 200, rise = 0;
 };
 
-// n vertices at angles 2 pi k / n with handles along the loop.
+// n vertices at angles 2 pi k / n with handles along the loop; coordinates rounded to whole
+// numbers, so that the products of flattening are exact floats.
 std::vector<BezierVertex> Loop(int n, LoopShape (*shape)(double) = nullptr) {
+    const auto f = [](double v) { return static_cast<float>(std::round(v)); };
     std::vector<BezierVertex> loop;
     for (int k = 0; k < n; ++k) {
         const double a = 2 * std::numbers::pi * k / n;
         const LoopShape s = shape ? shape(a) : LoopShape{};
-        const auto f = [&s](double v) { return static_cast<float>(s.whole ? std::round(v) : v); };
         const float x = f(s.radius * std::cos(a)), y = f(s.height), z = f(s.radius * std::sin(a));
         const float tx = f(-s.handle * std::sin(a)), ty = f(s.rise), tz = f(s.handle * std::cos(a));
         loop.push_back(MakeVertex({x, y, z}, {x - tx, y - ty, z - tz}, {x + tx, y + ty, z + tz}));
@@ -57,15 +56,15 @@ std::vector<BezierVertex> Triple(Point3 cp2OfPrev, Point3 cp1, Point3 cp2, Point
             MakeVertex({90, 10, 90}, cp1OfNext, {100, 10, 100})};
 }
 
-// Every field of every vertex as bits, so that NaN payloads and signed zeros count.
+// Every field of every vertex as bits, so that NaN payloads and signed zeros count; the flags as
+// the float of the number they spell.
 std::vector<std::uint32_t> Bits(const std::vector<BezierVertex>& vertices) {
     std::vector<std::uint32_t> bits;
-    for (const BezierVertex& v : vertices) {
-        for (float f : {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z})
+    for (const BezierVertex& v : vertices)
+        for (float f :
+             {v.posX, v.posY, v.posZ, v.cp1X, v.cp1Y, v.cp1Z, v.cp2X, v.cp2Y, v.cp2Z, v.auxValue,
+              static_cast<float>(v.auxFlagA * 4 + v.auxFlagB * 2 + v.auxFlagC)})
             bits.push_back(std::bit_cast<std::uint32_t>(f));
-        bits.push_back(std::bit_cast<std::uint32_t>(v.auxValue));
-        bits.push_back(v.auxFlagA * 4u + v.auxFlagB * 2u + v.auxFlagC);
-    }
     return bits;
 }
 
@@ -84,14 +83,14 @@ std::string SmoothErrorMessage(const std::function<void()>& action) try {
 // vertices carry the segment's marks. (That the closing segment is tested shows on the whole
 // pass, where a fault in it stops marking.)
 std::array<bool, 4> MarkSegment(Point3 c, Point3 a, Point3 b) {
-    const std::vector<StraightMark> m = FindStraightVertices(
-        std::vector{MakeVertex(c, {c.x, c.y, c.z + 40}, {c.x - a.x, c.y - a.y, c.z - a.z}),
-                    MakeVertex({0, 0, 0}, b, {0, 0, 40})});
+    const std::vector<StraightMark> m = FindStraightVertices(std::vector{
+        MakeVertex(c, {c.x, c.y, c.z + 40}, Minus(c, a)), MakeVertex({0, 0, 0}, b, {0, 0, 40})});
     return {m[0].inSpace, m[0].inPlan, m[1].inSpace, m[1].inPlan};
 }
 
-// (-b1, side) makes exactly the cosine 0.998 with -X: these two floats were found by trying every
-// float b1 in [16, 32) with the nearest few floats to b1 tan(acos 0.998).
+// (-b1, side) makes exactly the cosine 0.998 with -X, b1 / sqrt(b1^2 + side^2) in double: these two
+// floats were found by trying every float b1 in [16, 32) with the nearest few floats to
+// b1 tan(acos 0.998).
 constexpr float kB1 = 0x1.e00f3p+4f;     // 30.0037079
 constexpr float kSide = 0x1.e68416p+0f;  // 1.90045297
 
@@ -111,24 +110,17 @@ TEST(SmoothMark, WhichSegmentsAreStraight) {
     for (const auto& [name, c, a, b, space, plan] : cases)
         EXPECT_EQ(MarkSegment(c, a, b), (std::array{space, plan, space, plan})) << name;
 
-    ASSERT_EQ(kB1 / std::sqrt(double{kB1} * kB1 + double{kSide} * kSide), 0.998);
     // One pair of A, B and C at the threshold (one along -X, one turned), the third vector halfway
     // between; one float less of turn and all three pass. Turned upwards rather than in plan, the
     // plan test sees three parallel vectors and marks.
-    for (bool inPlan : {false, true}) {
+    for (int k = 0; k < 12; ++k) {  // k = 6 inPlan + 2 pair + less; pairs AB, AC, BC
+        const bool inPlan = k >= 6, less = k % 2 == 1, plan = less || !inPlan;
         const auto turn = [&](float f) { return inPlan ? Point3{-kB1, 0, f} : Point3{-kB1, f, 0}; };
-        for (int pair = 0; pair < 3; ++pair) {
-            for (bool inside : {false, true}) {
-                const float s = inside ? std::nextafter(kSide, 0.0f) : kSide;
-                std::array<Point3, 3> abc{turn(s / 2), turn(s / 2), turn(s / 2)};
-                abc[pair == 2 ? 1 : 0] = chord;
-                abc[pair == 0 ? 1 : 2] = turn(s);
-                const bool plan = inside || !inPlan;
-                EXPECT_EQ(MarkSegment(abc[2], abc[0], abc[1]),
-                          (std::array{inside, plan, inside, plan}))
-                    << "pair " << pair << ", in plan " << inPlan << ", inside " << inside;
-            }
-        }
+        const float s = less ? std::nextafter(kSide, 0.0f) : kSide;
+        std::array<Point3, 3> abc{turn(s / 2), turn(s / 2), turn(s / 2)};
+        abc[k / 2 % 3 == 2 ? 1 : 0] = chord;
+        abc[k / 2 % 3 == 0 ? 1 : 2] = turn(s);
+        EXPECT_EQ(MarkSegment(abc[2], abc[0], abc[1]), (std::array{less, plan, less, plan})) << k;
     }
 }
 
@@ -142,9 +134,7 @@ TEST(SmoothFlatten, OddAndEvenRingsAndHandleBox) {
     // rest lie at 90 and keep their handles: vertex 2 because the control points it sees lie in
     // line with it, the others because they are marked, odd ones in space only and even ones in
     // plan only.
-    const auto shape = [](double a) {
-        return LoopShape{80, a == 0 || a > 5 ? 50.0 : 90.0, 20, 0, true};
-    };
+    const auto shape = [](double a) { return LoopShape{80, a == 0 || a > 5 ? 50.0 : 90.0, 20}; };
     for (int n : {6, 7}) {
         std::vector<BezierVertex> ring = Loop(n, shape);
         ring[1].cp1Y = (ring.end() - 2)->cp2Y = 50;
@@ -189,8 +179,7 @@ TEST(SmoothFlatten, OddAndEvenRingsAndHandleBox) {
             std::vector<BezierVertex> after = before;
             FlattenControlPoints(after, neighboursMarked);
             // Vertex 1 is odd, so every offer on the bound is the same rejected half-step.
-            EXPECT_EQ(Bits(after) == Bits(before), offset == 16)
-                << (member == &Point3::y ? "y " : "x or z ") << bound << ", " << offset;
+            EXPECT_EQ(Bits(after) == Bits(before), offset == 16) << bound << ", " << offset;
         }
     }
 }
@@ -204,28 +193,24 @@ std::vector<BezierVertex> RightAngles(float lenU, float lenV) {
 }
 
 // This lenU / lenV was found by trying the floats around (1/19)^2 for one whose r gives t equal to
-// the float 0.05f.
+// the float 0.05f: 1 - 1 / (sqrt(lenU / lenV) + 1) rounds to it.
 constexpr float kLowBoundQL = 0x1.6b149p-9f;  // 0.00277008
 
 // Placement: the point of equal curvature on the handle line, its bounds, which vertices are
 // eligible, and overflow. r = 2, t = 2/3, an unmarked vertex and auxFlagC cleared on every vertex
 // are the whole pass's.
 TEST(SmoothPlace, WhereTheVertexGoesAndWhichVerticesMove) {
-    ASSERT_EQ(static_cast<float>(1.0 - 1.0 / (std::sqrt(kLowBoundQL) + 1.0)), 0.05f);
     // T = (4, 4, 4): its length and that of a parallel leg are multiples of the rounded sqrt(3),
     // whose square is a hair below 3, so the cosine of the two comes out a hair above 1.
-    ASSERT_GT(96.0 / (std::sqrt(192.0) * std::sqrt(48.0)), 1.0);
     const Point3 cp1{-2, 48, -2}, cp2{2, 52, 2}, middle{0, 50, 0};
     // On the handle line of RightAngles.
     const auto along = [](double t) { return Point3{static_cast<float>(-30 + 60 * t), 50, 0}; };
-    // Equal sides: r = 1; with the marks it has unless named, the vertex goes to the middle.
-    const auto even = Triple({-30, 50, 10}, {-10, 50, 0}, {10, 50, 0}, {30, 50, 10});
     // lenU / lenV = 1e30 / 1e-10 does not fit a float; nor does the handle line T of this one.
     const auto wideT = Triple({-30, 50, 10}, {-3e38f, 50, 0}, {3e38f, 50, 0}, {30, 50, 10});
     const std::string tooFar =
         "Smoothing stopped at vertex 1 while placing vertices: the control points around it lie "
         "too far apart to compute with.";
-    const struct {
+    struct {
         const char* name;
         std::vector<BezierVertex> layout;
         Point3 expected;
@@ -234,29 +219,28 @@ TEST(SmoothPlace, WhereTheVertexGoesAndWhichVerticesMove) {
         std::string fault{};
         std::array<bool, 4> marks{false, true, false, true};
     } cases[] = {
-        {"r = 18", RightAngles(324, 1), along(18.0 / 19)},
         {"r = 19: t is the bound 0.95f", RightAngles(361, 1), kStart},
         {"t is the bound 0.05f", RightAngles(kLowBoundQL, 1), kStart},
         {"t above 0.05", RightAngles(0.003f, 1), along(std::sqrt(0.003) / (1 + std::sqrt(0.003)))},
         {"cosine above 1: sinU = 0", Triple({-6, 44, -6}, cp1, cp2, {-2, 60, -2}), kStart},
         {"cosine above 1: sinV = 0, r = 1", Triple({-6, 56, -6}, cp1, cp2, {10, 60, 10}), middle},
-        // A crest on a run straight in plan is placed only inside the run.
-        {"crest inside a run", even, middle, "", {false, true, true, true}},
-        {"crest at the run's end", even, kStart, "", {false, true, true, false}},
-        {"crest at the run's start", even, kStart, "", {false, false, true, true}},
-        {"straight in space", even, kStart, "", {true, true, true, true}},
+        // A crest on a run straight in plan is placed only inside the run; r = 18 puts it just
+        // inside the upper bound.
+        {"inside a run", RightAngles(324, 1), along(18.0 / 19), "", {false, true, true, true}},
+        {"at the run's end", RightAngles(324, 1), kStart, "", {false, true, true, false}},
+        {"at the run's start", RightAngles(324, 1), kStart, "", {false, false, true, true}},
+        {"straight in space", RightAngles(324, 1), kStart, "", {true, true, true, true}},
         // Overflow is a fault at an eligible vertex only.
         {"lenU / lenV overflows", RightAngles(1e30f, 1e-10f), kStart, tooFar},
         {"T overflows", wideT, kStart, tooFar},
         {"in space: no fault", RightAngles(1e30f, 1e-10f), kStart, "", {true, true, false, true}},
     };
-    for (const auto& c : cases) {
-        std::vector<BezierVertex> vertices = c.layout;
+    for (auto& c : cases) {
         SmoothWork work{};
         work.straight3d = {true, c.marks[0], true};
         work.straightPlan = {c.marks[1], c.marks[2], c.marks[3]};
-        EXPECT_EQ(SmoothErrorMessage([&] { PlaceVertices(vertices, work); }), c.fault) << c.name;
-        const Point3 d = Minus(PosOf(vertices[1]), c.expected);
+        EXPECT_EQ(SmoothErrorMessage([&] { PlaceVertices(c.layout, work); }), c.fault) << c.name;
+        const Point3 d = Minus(PosOf(c.layout[1]), c.expected);
         EXPECT_LT(std::hypot(d.x, d.y, d.z), 1e-5) << c.name;
     }
 }
@@ -267,12 +251,17 @@ TEST(SmoothPlace, WhereTheVertexGoesAndWhichVerticesMove) {
 // and (20, 50, -10) span with it; flattening levels it and leaves the second alone. Level, its legs
 // U = (0, 0, 40) and V = (0, 0, 10) stand at right angles to T = (40, 0, 0), so placement uses
 // r = sqrt(40 / 10) = 2 and t = 2/3.
-std::vector<BezierVertex> FreeVertex() {
-    return {MakeVertex({-100, 50, -60}, {-100, 50, -160}, {-80, 50, -60}),
-            MakeVertex({-40, 50, -60}, {-60, 50, -60}, {-20, 50, -40}),
-            MakeVertex({0, 50, 0}, {-20, 58, 0}, {20, 50, 0}),
-            MakeVertex({40, 50, -20}, {20, 50, -10}, {60, 50, -20}),
-            MakeVertex({100, 50, -20}, {80, 50, -20}, {100, 50, -120})};
+//
+// A track of these vertices and nothing else. That the pass changes nothing outside the vertex
+// list shows in the CLI's tests, which compare the whole track before and after.
+TrackModel FreeVertex() {
+    TrackModel model;
+    model.bezrRecords = {MakeVertex({-100, 50, -60}, {-100, 50, -160}, {-80, 50, -60}),
+                         MakeVertex({-40, 50, -60}, {-60, 50, -60}, {-20, 50, -40}),
+                         MakeVertex({0, 50, 0}, {-20, 58, 0}, {20, 50, 0}),
+                         MakeVertex({40, 50, -20}, {20, 50, -10}, {60, 50, -20}),
+                         MakeVertex({100, 50, -20}, {80, 50, -20}, {100, 50, -120})};
+    return model;
 }
 
 // Irregular and hilly: every step of the pass has work to do on it.
@@ -281,16 +270,8 @@ LoopShape Hills(double a) {
             6 * std::cos(7 * a)};
 }
 
-// A track of these vertices and nothing else. That the pass changes nothing outside the vertex
-// list shows in the CLI's tests, which compare the whole track before and after.
-TrackModel WithPath(std::vector<BezierVertex> vertices) {
-    TrackModel model;
-    model.bezrRecords = std::move(vertices);
-    return model;
-}
-
 TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
-    TrackModel model = WithPath(FreeVertex()), expected = model;
+    TrackModel model = FreeVertex(), expected = model;
     const SmoothSummary s = SmoothTrack(model);
     // Vertex 2 is even: the full step after the 20 half-steps levels it exactly.
     BezierVertex& free = expected.bezrRecords[2];
@@ -311,7 +292,8 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
     // Turning an even loop by two vertices keeps every vertex's parity, so the result of each pass
     // turns with it; it would not if a flattening proposal saw the changes made before it in its
     // sweep from vertex 0.
-    TrackModel hills = WithPath(Loop(36, Hills)), turned = hills;
+    model.bezrRecords = Loop(36, Hills);
+    TrackModel hills = model, turned = model;
     std::vector<BezierVertex>& t = turned.bezrRecords;
     std::rotate(t.begin(), t.begin() + 2, t.end());
     EXPECT_GT(SmoothTrack(hills).movedVertices, 0);
@@ -327,44 +309,43 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
 }
 
 TEST(SmoothTrack, FaultLeavesTheTrackUnchanged) {
-    const std::string marking = " while looking for straight segments: ";
-    const std::string turning = " while turning control points: ";
-    const std::string placing = " while placing vertices: its ";
+    const std::string look = " while looking for straight segments: ";
+    const std::string turn = " while turning control points: ";
+    const std::string place = " while placing vertices: its ";
     // Each edit of FreeVertex() and the message it raises, from "Smoothing stopped at vertex ".
     const std::pair<std::function<void(std::vector<BezierVertex>&)>, std::string> cases[] = {
         {[](auto& v) { v.resize(1); },
-         "0" + marking + "it is the only vertex of the track, and smoothing needs at least two"},
+         "0" + look + "it is the only vertex of the track, and smoothing needs at least two"},
         {[](auto& v) { SetCp2(v[3], PosOf(v[3])); },
-         "3" + marking + "its second control point lies on its position"},
+         "3" + look + "its second control point lies on its position"},
         // Vertex 0's first control point belongs to the closing segment, tested last.
         {[](auto& v) { SetCp1(v[0], PosOf(v[0])); },
-         "0" + marking + "its first control point lies on its position"},
+         "0" + look + "its first control point lies on its position"},
         {[](auto& v) { SetPos(v[2], PosOf(v[1])); },
-         "1" + marking + "it lies at the same position as vertex 2"},
+         "1" + look + "it lies at the same position as vertex 2"},
         {[](auto& v) { v[2].posZ = std::numeric_limits<float>::infinity(); },
-         "2" + marking + "its position has a coordinate that is infinite or not a number"},
-        {[](auto& v) { v[4].cp1Z = std::numeric_limits<float>::quiet_NaN(); },
-         "4" + marking +
-             "its first control point has a coordinate that is infinite or not a number"},
+         "2" + look + "its position has a coordinate that is infinite or not a number"},
+        {[](auto& v) { v[4].cp1Z = std::nanf(""); },
+         "4" + look + "its first control point has a coordinate that is infinite or not a number"},
         // Each a float, the difference of the two is not.
         {[](auto& v) { v[1].posX = -(v[2].posX = 3e38f); },
-         "1" + marking + "it lies too far from vertex 2 to compute with"},
+         "1" + look + "it lies too far from vertex 2 to compute with"},
         // The free vertex's normal is (0, -8e20, 0), and its square does not fit a float.
         {[](auto& v) { v[1].cp2Z = -4e19f; },
-         "2" + turning + "the control points around it lie too far apart to compute with"},
+         "2" + turn + "the control points around it lie too far apart to compute with"},
         // Placement stops at vertex 2 after flattening and after vertices 0 and 1 have had
         // auxFlagC cleared.
         {[](auto& v) { SetCp1(v[2], Cp2Of(v[2])); },
-         "2" + placing + "two control points lie on the same spot"},
+         "2" + place + "two control points lie on the same spot"},
         {[](auto& v) { SetCp1(v[2], Cp2Of(v[1])); },
-         "2" + placing + "first control point lies on the second control point of vertex 1"},
+         "2" + place + "first control point lies on the second control point of vertex 1"},
         {[](auto& v) { SetCp1(v[3], Cp2Of(v[2])); },
-         "2" + placing + "second control point lies on the first control point of vertex 3"},
+         "2" + place + "second control point lies on the first control point of vertex 3"},
     };
     for (const auto& [edit, message] : cases) {
-        std::vector<BezierVertex> vertices = FreeVertex();
-        edit(vertices);
-        TrackModel model = WithPath(vertices);
+        TrackModel model = FreeVertex();
+        edit(model.bezrRecords);
+        const std::vector<BezierVertex> vertices = model.bezrRecords;
         EXPECT_EQ(SmoothErrorMessage([&] { SmoothTrack(model); }),
                   "Smoothing stopped at vertex " + message + ".");
         EXPECT_EQ(Bits(model.bezrRecords), Bits(vertices)) << message;
