@@ -69,7 +69,7 @@ std::vector<std::uint32_t> Bits(const std::vector<BezierVertex>& vertices) {
 }
 
 // The message of the SmoothError that action raises; empty when it raises none.
-std::string SmoothErrorMessage(const std::function<void()>& action) try {
+std::string ErrorOf(const std::function<void()>& action) try {
     action();
     return {};
 } catch (const SmoothError& error) {
@@ -132,16 +132,15 @@ TEST(SmoothFlatten, OddAndEvenRingsAndHandleBox) {
     // control points they see, so both their planes are level at 50. Each has one control point off
     // it, the one the other does not see: cp2 of vertex 0 at 58, cp1 of vertex n - 1 at 42. The
     // rest lie at 90 and keep their handles: vertex 2 because the control points it sees lie in
-    // line with it, the others because they are marked, odd ones in space only and even ones in
-    // plan only.
+    // line with it, the others (1, 3, 4, and 5 of 7) because they are marked, odd ones in space
+    // only and even ones in plan only.
     const auto shape = [](double a) { return LoopShape{80, a == 0 || a > 5 ? 50.0 : 90.0, 20}; };
     for (int n : {6, 7}) {
         std::vector<BezierVertex> ring = Loop(n, shape);
         ring[1].cp1Y = (ring.end() - 2)->cp2Y = 50;
         SetCp2(ring[1], {2 * ring[2].posX - ring[3].cp1X, 90, 2 * ring[2].posZ - ring[3].cp1Z});
-        SmoothWork work{};
-        for (std::size_t k = 1; k + 1 < ring.size(); ++k)
-            if (k != 2) (k % 2 == 1 ? work.straight3d : work.straightPlan)[k] = true;
+        SmoothWork work{
+            {false, true, false, true, false, n == 7}, {false, false, false, false, true}, {}, {}};
         std::vector<BezierVertex> expected = ring;
         ring[0].cp2Y = 58;
         ring.back().cp1Y = 42;
@@ -157,13 +156,12 @@ TEST(SmoothFlatten, OddAndEvenRingsAndHandleBox) {
     // 1 (the first at an upper bound, the second at a lower one) lies 16 beyond that plane, so that
     // the first half-step proposes exactly the bound (or 14, just inside); the other lies 4 on the
     // inner side.
-    SmoothWork neighboursMarked{};
-    neighboursMarked.straight3d = {true, false, true};
+    SmoothWork neighboursMarked{{true, false, true}, {}, {}, {}};
     const std::pair<float Point3::*, float> bounds[] = {{&Point3::x, 220}, {&Point3::x, -220},
                                                         {&Point3::y, 150}, {&Point3::y, 0},
                                                         {&Point3::z, 220}, {&Point3::z, -220}};
     for (const auto& [member, bound] : bounds) {
-        const float side = bound > 0 ? 1.0f : -1.0f, plane = bound - 8 * side;
+        const float plane = bound > 0 ? bound - 8 : bound + 8;
         // n across the plane; b and d in it, shifted into the box. (A copy of the member pointer,
         // as clang 14 cannot capture a structured binding.)
         const auto at = [axis = member](float n, float b, float d) {
@@ -172,10 +170,9 @@ TEST(SmoothFlatten, OddAndEvenRingsAndHandleBox) {
             return p;
         };
         for (float offset : {16.0f, 14.0f}) {
-            const float out = plane + side * offset, in = plane - side * 4;
-            const std::vector<BezierVertex> before =
-                Triple(at(plane, -30, 10), at(side > 0 ? out : in, -10, -5),
-                       at(side > 0 ? in : out, 10, 5), at(plane, 30, 10), at(plane, 0, 0));
+            const float hi = plane + (bound > 0 ? offset : 4), lo = hi - offset - 4;
+            const auto before = Triple(at(plane, -30, 10), at(hi, -10, -5), at(lo, 10, 5),
+                                       at(plane, 30, 10), at(plane, 0, 0));
             std::vector<BezierVertex> after = before;
             FlattenControlPoints(after, neighboursMarked);
             // Vertex 1 is odd, so every offer on the bound is the same rejected half-step.
@@ -191,10 +188,6 @@ constexpr Point3 kStart{3, 57, -2};  // where Triple puts vertex 1
 std::vector<BezierVertex> RightAngles(float lenU, float lenV) {
     return Triple({-30, 50, -lenU}, {-30, 50, 0}, {30, 50, 0}, {30, 50, -lenV});
 }
-
-// This lenU / lenV was found by trying the floats around (1/19)^2 for one whose r gives t equal to
-// the float 0.05f: 1 - 1 / (sqrt(lenU / lenV) + 1) rounds to it.
-constexpr float kLowBoundQL = 0x1.6b149p-9f;  // 0.00277008
 
 // Placement: the point of equal curvature on the handle line, its bounds, which vertices are
 // eligible, and overflow. r = 2, t = 2/3, an unmarked vertex and auxFlagC cleared on every vertex
@@ -220,7 +213,9 @@ TEST(SmoothPlace, WhereTheVertexGoesAndWhichVerticesMove) {
         std::array<bool, 4> marks{false, true, false, true};
     } cases[] = {
         {"r = 19: t is the bound 0.95f", RightAngles(361, 1), kStart},
-        {"t is the bound 0.05f", RightAngles(kLowBoundQL, 1), kStart},
+        // This lenU / lenV (0.00277008) was found by trying the floats around (1/19)^2 for one
+        // whose r gives t equal to the float 0.05f: 1 - 1 / (sqrt(lenU / lenV) + 1) rounds to it.
+        {"t is the bound 0.05f", RightAngles(0x1.6b149p-9f, 1), kStart},
         {"t above 0.05", RightAngles(0.003f, 1), along(std::sqrt(0.003) / (1 + std::sqrt(0.003)))},
         {"cosine above 1: sinU = 0", Triple({-6, 44, -6}, cp1, cp2, {-2, 60, -2}), kStart},
         {"cosine above 1: sinV = 0, r = 1", Triple({-6, 56, -6}, cp1, cp2, {10, 60, 10}), middle},
@@ -236,10 +231,8 @@ TEST(SmoothPlace, WhereTheVertexGoesAndWhichVerticesMove) {
         {"in space: no fault", RightAngles(1e30f, 1e-10f), kStart, "", {true, true, false, true}},
     };
     for (auto& c : cases) {
-        SmoothWork work{};
-        work.straight3d = {true, c.marks[0], true};
-        work.straightPlan = {c.marks[1], c.marks[2], c.marks[3]};
-        EXPECT_EQ(SmoothErrorMessage([&] { PlaceVertices(c.layout, work); }), c.fault) << c.name;
+        SmoothWork work{{true, c.marks[0], true}, {c.marks[1], c.marks[2], c.marks[3]}, {}, {}};
+        EXPECT_EQ(ErrorOf([&] { PlaceVertices(c.layout, work); }), c.fault) << c.name;
         const Point3 d = Minus(PosOf(c.layout[1]), c.expected);
         EXPECT_LT(std::hypot(d.x, d.y, d.z), 1e-5) << c.name;
     }
@@ -285,7 +278,7 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
               std::tuple(5, 4, 4, 1, 1, double{free.posX}));
 
     model.bezrRecords = Loop(kMaxSmoothVertices + 1);
-    EXPECT_EQ(SmoothErrorMessage([&] { SmoothTrack(model); }),
+    EXPECT_EQ(ErrorOf([&] { SmoothTrack(model); }),
               "This track has 502 vertices; smoothing handles at most 501.");
     EXPECT_EQ(Bits(model.bezrRecords), Bits(Loop(kMaxSmoothVertices + 1)));
 
@@ -297,7 +290,8 @@ TEST(SmoothTrack, OneFreeVertexTheLimitAndRepeatedPasses) {
     std::vector<BezierVertex>& t = turned.bezrRecords;
     std::rotate(t.begin(), t.begin() + 2, t.end());
     EXPECT_GT(SmoothTrack(hills).movedVertices, 0);
-    // A level ring of 501 has handles 0.36 degrees off every chord: all of it counts as straight.
+    // A level ring of 501 has handles about 0.36 degrees off every chord: all of it counts as
+    // straight.
     // Run between two passes over another track, it leaves no trace on the second.
     model.bezrRecords = Loop(kMaxSmoothVertices);
     EXPECT_EQ(SmoothTrack(model).straight3d, 501);
@@ -342,13 +336,12 @@ TEST(SmoothTrack, FaultLeavesTheTrackUnchanged) {
         {[](auto& v) { SetCp1(v[3], Cp2Of(v[2])); },
          "2" + place + "second control point lies on the first control point of vertex 3"},
     };
-    for (const auto& [edit, message] : cases) {
+    for (const auto& [edit, why] : cases) {
         TrackModel model = FreeVertex();
         edit(model.bezrRecords);
         const std::vector<BezierVertex> vertices = model.bezrRecords;
-        EXPECT_EQ(SmoothErrorMessage([&] { SmoothTrack(model); }),
-                  "Smoothing stopped at vertex " + message + ".");
-        EXPECT_EQ(Bits(model.bezrRecords), Bits(vertices)) << message;
+        EXPECT_EQ(ErrorOf([&] { SmoothTrack(model); }), "Smoothing stopped at vertex " + why + ".");
+        EXPECT_EQ(Bits(model.bezrRecords), Bits(vertices)) << why;
     }
 }
 
