@@ -347,12 +347,10 @@ class TempFolder {
 public:
     TempFolder() {
         std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        do {  // until one that was not there
             path_ =
                 std::filesystem::temp_directory_path() / ("railgrace-" + std::to_string(random()));
-            if (std::filesystem::create_directory(path_)) return;  // not one that was there
-        }
-        throw std::runtime_error("no temporary folder");
+        } while (!std::filesystem::create_directory(path_));
     }
     ~TempFolder() {
         std::error_code ignored;
