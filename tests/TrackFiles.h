@@ -279,7 +279,7 @@ inline void SetTerrain(TrackModel& m, FloatSeq& f, Text text1, Text text2, Text 
     m.terrainGrid = f.Floats(6);
 }
 
-// One record of each kind, small enough that its sizes are worked out by hand in the tests.
+// One record of each kind, and a terrain of six heights.
 inline TrackModel ExampleModel() {
     FloatSeq f;
     TrackModel m;

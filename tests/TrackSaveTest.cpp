@@ -1,4 +1,4 @@
-// Saving: sizes and child counts worked out by hand, the values at the edges of their fields,
+// Saving: the sizes and child counts a save sets, the values at the edges of their fields,
 // the tracks that cannot be saved, and the names that loads take and saves go to.
 #include <gtest/gtest.h>
 
