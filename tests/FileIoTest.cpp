@@ -148,22 +148,23 @@ TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
     EXPECT_EQ(ReadFile(Path(copy + ".svtrack")), Golden("rich.svtrack"));
 }
 
-// A file too short for its first tag is damaged at its start, and a file that cannot be reached
-// is an error. A load that fails leaves the model as it was. A save that cannot replace its
-// target is refused before anything is written, whoever runs the program (root too: the owner's
-// write permission decides, not another's; the read-only attribute on Windows).
+// A file too short for its first tag is damaged at its start; a name that leads nowhere is no
+// file, and a file that cannot be reached is an error. A load that fails leaves the model as it
+// was. A save that cannot replace its target is refused before anything is written, whoever runs
+// the program (root too: the owner's write permission decides, not another's; the read-only
+// attribute on Windows).
 TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
     fs::create_directory(dir / "folder.svtrack");
     folder.Write("protected.svtrack", old_);
     fs::permissions(dir / "protected.svtrack", fs::perms(0444));
-    const std::string tagless = "the file ends inside its first tag (it holds ";
     const std::string locked = "the file is write-protected";
-    // The file's bytes (none: made here), and why loading it fails (damaged when it has bytes, or
-    // the file cannot be read; "": it is refused as no track) and why saving over it fails ("":
-    // it does not).
+    // The file's bytes (none: made here or missing), and why loading it fails (damaged when it
+    // has bytes, or the file cannot be read; "": it is refused, as no file or no track) and why
+    // saving over it fails ("": it does not).
     std::vector<std::tuple<std::string, std::optional<Bytes>, std::string, std::string>> cases = {
-        {"one.svtrack", Bytes{'S'}, tagless + "1 byte)", ""},
-        {"two.svtrack", Bytes{'S', 'K'}, tagless + "2 bytes)", ""},
+        {"one.svtrack", Bytes{'S'}, "the file ends inside its first tag (it holds 1 byte)", ""},
+        {"two.svtrack", Bytes(2, 'S'), "the file ends inside its first tag (it holds 2 bytes)", ""},
+        {"missing.svtrack", std::nullopt, "", ""},
         {"protected.svtrack", std::nullopt, "", locked},
         {"folder.svtrack", std::nullopt, kIsFolder, kIsFolder},
     };
