@@ -139,7 +139,8 @@ struct ExampleFile {
 // takes only the last byte of the chunk before it, which the zero behind every file stands in
 // for. A file of 3 bytes (a tag with the zero behind it) is refused as not a track, shorter ones
 // are damaged (tested with the other short files), and the cut inside the root's child count
-// loads: it reads 0 and promises no chunk.
+// loads: it reads 0 and promises no chunk. Without only its last byte, a file loads whole (one
+// of the odd files of the load tests).
 TEST(HostileFile, EveryShorterFile) {
     const ExampleFile file;
     std::set<std::string> inside;  // what the file ends inside, up to the record's number
@@ -175,9 +176,6 @@ TEST(HostileFile, EveryShorterFile) {
               (std::set<std::string>{"a text of ", "catwalk ", "entry ", "item ", "record ",
                                      "scenery entry ", "scenery object ", "segment ", "the chunk.",
                                      "the terrain grid of ", "tube ", "vertex "}));
-    TrackModel model;
-    ASSERT_TRUE(ParseTrack(model, Bytes(file.image.begin(), file.image.end() - 1), kName));
-    EXPECT_EQ(Headerless(model), Headerless(ExampleModel()));
 }
 
 struct Damage {
