@@ -139,7 +139,8 @@ struct ExampleFile {
 // takes only the last byte of the chunk before it, which the zero behind every file stands in
 // for. A file of 3 bytes (a tag with the zero behind it) is refused as not a track, shorter ones
 // are damaged (tested with the other short files), and the cut inside the root's child count
-// loads: it reads 0 and promises no chunk.
+// loads: it reads 0 and promises no chunk. Without only its last byte, a file loads whole (one
+// of the odd files of the load tests).
 TEST(HostileFile, EveryShorterFile) {
     const ExampleFile file;
     std::set<std::string> inside;  // what the file ends inside, up to the record's number
@@ -175,9 +176,6 @@ TEST(HostileFile, EveryShorterFile) {
               (std::set<std::string>{"a text of ", "catwalk ", "entry ", "item ", "record ",
                                      "scenery entry ", "scenery object ", "segment ", "the chunk.",
                                      "the terrain grid of ", "tube ", "vertex "}));
-    TrackModel model;
-    ASSERT_TRUE(ParseTrack(model, Bytes(file.image.begin(), file.image.end() - 1), kName));
-    EXPECT_EQ(Headerless(model), Headerless(ExampleModel()));
 }
 
 struct Damage {
@@ -253,12 +251,9 @@ TEST(HostileFile, UnknownChunkSizesAndChildCounts) {
         trck.children[1].size = size;
         file.places.clear();
         const Bytes image = Image(file.tree, &file.places);
-        if (size < 0) {
-            ExpectDamaged(image, "JUNK", file.At("JUNK"), "negative");
-        } else {
-            ExpectDamaged(image, "", file.At("JUNK") + 12 + static_cast<std::size_t>(size),
-                          "another chunk should begin");
-        }
+        const std::size_t at = file.At("JUNK"), beyond = at + 12 + static_cast<std::size_t>(size);
+        if (size < 0) ExpectDamaged(image, "JUNK", at, "negative");
+        if (size >= 0) ExpectDamaged(image, "", beyond, "another chunk should begin");
     }
     for (const auto& counts : std::vector<std::vector<std::pair<std::string, std::int32_t>>>{
              {{"SKYV", 4}}, {{"SCOB", 1}}, {{"SKYV", kMax}}, {{"SKYV", kMax}, {"TRCK", kMax}}}) {
