@@ -1,7 +1,8 @@
 // Files on each system: names in any language, short writes, saves and loads that the file
-// system refuses, every step of a save failing, a save whose process ends half way and, on
-// Windows, a target another program holds open. Whatever fails, the error names the path and the
-// reason in one sentence, the old file stays byte for byte and no temporary file is left behind.
+// system refuses, every step of a save failing, a save whose process ends half way, on Windows a
+// target another program holds open and on POSIX links, modes and owners. Whatever fails, the error
+// names the path and the reason in one sentence, the old file stays byte for byte and no temporary
+// file is left behind.
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +10,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <regex>
@@ -64,10 +64,14 @@ bool FailsNow(Step step) {
     return true;
 }
 
-// The system's call, unless it is the one that fails.
-template <Step step, auto call, auto failed, typename... Args>
-decltype(failed) Injecting(Args... args) {
-    return FailsNow(step) ? failed : call(args...);
+// The system's call, unless it is the one that fails; a closing call is made either way, as it
+// releases the handle even when it reports an error on Linux. A created file's name is kept.
+template <Step step, auto call, auto failed, typename First, typename... Args>
+decltype(failed) Injecting(First first, Args... args) {
+    const bool fails = step != Step::kClose && FailsNow(step);
+    const decltype(failed) result = fails ? failed : call(first, args...);
+    if constexpr (step == Step::kCreate) injected.created = first;
+    return step == Step::kClose && FailsNow(step) ? failed : result;
 }
 
 #ifdef _WIN32
@@ -87,16 +91,11 @@ BOOL WINAPI Write(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPOVE
     *written = 0;
     return injected.error == 0;
 }
-// The handle is released even when closing reports an error.
-BOOL WINAPI Close(HANDLE file) {
-    const BOOL closed = ::CloseHandle(file);
-    return !FailsNow(Step::kClose) && closed;
-}
 // The dispose step's first call marks the temporary file for deletion.
 constexpr FileCalls kInjecting{Create,
                                Write,
                                Injecting<Step::kFlush, ::FlushFileBuffers, FALSE>,
-                               Close,
+                               Injecting<Step::kClose, ::CloseHandle, FALSE>,
                                Injecting<Step::kRename, ::MoveFileExW, FALSE>,
                                Injecting<Step::kDispose, ::SetFileInformationByHandle, FALSE>};
 #else
@@ -104,22 +103,13 @@ const std::string kIsFolder = strerror(EISDIR);
 constexpr SystemError kDiskFull = ENOSPC;
 const std::regex kTemporaryName("\\.railgrace-[0-9A-Za-z]{6}");
 const Injected kShortWrites{Step::kWrite, 2, EINTR, 7};  // the third write meets a signal
-int Create(char* pattern) {
-    const int fd = FailsNow(Step::kCreate) ? -1 : ::mkstemp(pattern);
-    injected.created = pattern;
-    return fd;
-}
 ssize_t Write(int fd, const void* data, size_t count) {
     if (FailsNow(Step::kWrite)) return injected.error == 0 ? 0 : -1;
     return ::write(fd, data, std::min<size_t>(count, injected.shortWrite));
 }
-// The descriptor is released even when close reports an error, as on Linux.
-int Close(int fd) {
-    const int result = ::close(fd);
-    return FailsNow(Step::kClose) ? -1 : result;
-}
-constexpr FileCalls kInjecting{Create, Write, Injecting<Step::kFlush, ::fsync, -1>, Close,
-                               Injecting<Step::kRename, ::rename, -1>};
+constexpr FileCalls kInjecting{
+    Injecting<Step::kCreate, ::mkstemp, -1>, Write, Injecting<Step::kFlush, ::fsync, -1>,
+    Injecting<Step::kClose, ::close, -1>, Injecting<Step::kRename, ::rename, -1>};
 #endif
 
 class FileIo : public CliFixture {
@@ -201,6 +191,7 @@ TEST_F(FileIo, UnreachableShortAndProtectedFiles) {
 
 TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
     // The fault, and the reason in our own words ("": the system's) over a file and with none.
+    // Each row's error is its own, so that the trace names the row.
     struct Fault {
         Injected fault;
         std::string says = "", saysWithoutAFile = says;
@@ -222,10 +213,9 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
 #else
     const Fault faults[] = {
         {{Step::kCreate, 0, EMFILE}, std::strerror(EMFILE)},
-        {{Step::kWrite, 0, ENOSPC}, std::strerror(ENOSPC)},
         {{Step::kWrite, 3, EIO, 100}, std::strerror(EIO)},
         {{Step::kWrite, 2, 0, 100}, std::strerror(ENOSPC)},  // a write that takes nothing
-        {{Step::kFlush, 0, EIO}, std::strerror(EIO)},
+        {{Step::kFlush, 0, EROFS}, std::strerror(EROFS)},
         {{Step::kClose, 0, EDQUOT}, std::strerror(EDQUOT)},
         {{Step::kRename, 0, EXDEV}, std::strerror(EXDEV)},
     };
@@ -238,18 +228,15 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
     const std::regex sentence("[^\r\n]*[^. \r\n]\\.");
     for (const auto& [fault, says, saysWithoutAFile] : faults) {
         for (bool exists : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "step " << static_cast<int>(fault.step) << ", call "
-                                            << fault.failingCall << ", error " << fault.error
-                                            << (exists ? ", over a file" : ""));
+            SCOPED_TRACE(testing::Message() << fault.error << (exists ? " over a file" : ""));
             injected = fault;
             if (exists) folder.Write("hill.svtrack", old_);
             const std::string what =
                 ErrorOf([&] { ReplaceFile(target_, Golden("rich.svtrack"), kInjecting); });
+            ASSERT_TRUE(what.starts_with(start)) << what;
             const std::string& ours = exists ? says : saysWithoutAFile;
             if (ours.empty()) {  // one line, a sentence of its own, ending in one period
-                EXPECT_TRUE(what.starts_with(start) &&
-                            std::regex_match(what.substr(start.size()), sentence))
-                    << what;
+                EXPECT_TRUE(std::regex_match(what.substr(start.size()), sentence)) << what;
                 const SystemError error = fault.error ? fault.error : kDiskFull;
                 EXPECT_EQ(byError.emplace(error, what).first->second, what);
                 EXPECT_EQ(byWords.emplace(what, error).first->second, error);
@@ -275,45 +262,94 @@ TEST_F(FileIo, EachFailingStepKeepsTheOldFileAndLeavesNothingBehind) {
 TEST_F(FileIo, HeldOpenTargetsAreRefusedInPlainWords) {
     // Another program reads the file and shares nothing, or writes it and shares reading and
     // writing.
-    for (const bool shared : {false, true}) {
-        SCOPED_TRACE(shared);
-        const DWORD access = shared ? GENERIC_WRITE : GENERIC_READ;
-        const DWORD share = shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-        folder.Write("hill.svtrack", Golden("rich.svtrack"));
+    const std::pair<DWORD, DWORD> holds[] = {{GENERIC_READ, 0},
+                                             {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE}};
+    folder.Write("hill.svtrack", Golden("rich.svtrack"));
+    for (const auto& [access, share] : holds) {
+        SCOPED_TRACE(share);
         const HANDLE held = ::CreateFileW(Utf8Path(target_).c_str(), access, share, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_EQ(ErrorOf([&] { ReplaceFile(target_, Bytes(10, 1)); }),
                   "Cannot save " + target_ + ": another program has the file open.");
         TrackModel loaded;
-        EXPECT_TRUE(!shared || LoadTrack(loaded, target_));
+        EXPECT_TRUE(share == 0 || LoadTrack(loaded, target_));
         ::CloseHandle(held);
         EXPECT_EQ(ReadFile(target_), Golden("rich.svtrack"));
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"hill.svtrack"});
     }
 }
 
+#else
+
+// On POSIX, saved through a link, the file at the end of its links gets the bytes and the link
+// stays; a dangling link gets its file created, as cp does: the link says where the file belongs.
+// The replaced file keeps its mode and its owner. The temporary name is short and fixed, so a name
+// of the longest length can be saved onto itself, and files left by a save that was killed are
+// neither reused nor touched.
+TEST_F(FileIo, LinksStayAndTheFileTheyLeadToKeepsModeAndOwner) {
+    const Bytes track = Golden("example.svtrack");
+    const std::string longest = std::string(255 - 8, 'n') + ".svtrack";
+    const std::string file = folder / ("real/" + longest), link = folder / "links/hill.svtrack";
+    for (const char* name : {"real", "links"}) fs::create_directory(folder / name);
+    fs::create_symlink("../real/" + longest, folder / "links/chain.svtrack");
+    const std::string stales[] = {".railgrace-XXXXXX", ".railgrace-a1B2c3", ".hill.svtrack.Ab3dEf"};
+    for (const std::string& name : stales) folder.Write("real/" + name, old_);
+    const mode_t mask = ::umask(0);  // what a new file's mode leaves out
+    ::umask(mask);
+    // What the link says ("": the file is saved by its own name), the old file's mode (0: there
+    // is none, and the new one gets the usual mode) and whether it belongs to someone else.
+    const std::tuple<std::string, mode_t, bool> cases[] = {
+        {"", 0600, false},
+        {"", 0666, true},
+        {"../real/" + longest, 0751, true},
+        {file, 0640, false},
+        {"chain.svtrack", 0604, false},
+        {"../real/" + longest, 0, false},
+    };
+    for (const auto& [says, mode, foreign] : cases) {
+        SCOPED_TRACE(testing::Message() << says << " mode " << mode);
+        fs::remove(file);
+        // Only root may give a file away; for anyone else the owner stays and the save works.
+        const uid_t owner = foreign && ::geteuid() == 0 ? 4321 : ::geteuid();
+        const gid_t group = foreign && ::geteuid() == 0 ? 8765 : ::getegid();
+        if (mode != 0) {
+            folder.Write("real/" + longest, old_);
+            fs::permissions(file, fs::perms(mode));
+            ASSERT_EQ(::chown(file.c_str(), owner, group), 0);
+        }
+        if (!says.empty()) fs::create_symlink(says, link);
+        ReplaceFile(says.empty() ? file : link, track);
+        EXPECT_EQ(fs::is_symlink(link) ? fs::read_symlink(link) : "", says);
+        EXPECT_EQ(ReadFile(file), track);
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode != 0 ? mode : 0666 & ~mask);
+        EXPECT_EQ(std::make_pair(info.st_uid, info.st_gid), std::make_pair(owner, group));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), {}), 4);
+        fs::remove(link);
+    }
+    for (const std::string& name : stales) EXPECT_EQ(ReadFile(folder / ("real/" + name)), old_);
+}
+
 #endif
 
-// Run only by the test below, in its folder: ends the process half way through a save as
-// RAILGRACE_END_BY says. On Windows, as Ctrl-C in a console (ExitProcess) or a kill
-// (TerminateProcess) would, with no destructor run; on POSIX by the signal of that number, whose
-// handler runs as it would for a Ctrl-C or a kill.
+// Run only by the test below, in its folder: ends the process half way through a save as the old
+// file says. On Windows, as Ctrl-C in a console (ExitProcess) or a kill (TerminateProcess) would,
+// with no destructor run; on POSIX by the signal of that number, whose handler runs as it would
+// for a Ctrl-C or a kill.
 TEST(FileIoChild, DISABLED_EndsInTheMiddleOfASave) {
-    const char* how = std::getenv("RAILGRACE_END_BY");
-    ASSERT_NE(how, nullptr);
-#ifndef _WIN32
-    RemoveTemporaryFilesOnSignals();
-#endif
+    const std::string how = Slurp("hill.svtrack");
     FileReplacement file("hill.svtrack");
     file.Write(Bytes(3 << 20, 7));
     // The old file, the temporary file and the caught standard error.
     ASSERT_EQ(std::distance(fs::directory_iterator("."), {}), 3);
 #ifdef _WIN32
-    if (std::string(how) == "exit") ::ExitProcess(3);
+    if (how == "exit") ::ExitProcess(3);
     ::TerminateProcess(::GetCurrentProcess(), 3);
 #else
-    ::raise(std::atoi(how));
+    RemoveTemporaryFilesOnSignals();
+    ::raise(std::stoi(how));
     file.Commit();
 #endif
 }
@@ -321,18 +357,14 @@ TEST(FileIoChild, DISABLED_EndsInTheMiddleOfASave) {
 // The process of a save ends half way: the old file stays and the temporary file goes. A signal
 // ignored from the start (nohup) stays so, and the save completes.
 TEST_F(FileIo, ASaveEndedWithItsProcessLeavesNothingBehind) {
-    // How the process ends, what the command begins with, and the command's exit code (a shell
-    // gives 128 and the number of the signal that ended the program).
+    // How the process ends (the old file's bytes), what the command begins with, and the
+    // command's exit code (a shell gives 128 and the number of the signal that ended the program).
 #ifdef _WIN32
     wchar_t self[MAX_PATH];
     ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-    const auto endBy = [](const std::string& how) {
-        ::_putenv(("RAILGRACE_END_BY=" + how).c_str());
-    };
     const std::tuple<std::string, std::string, int> ends[] = {{"exit", "", 3}, {"kill", "", 3}};
 #else
     const fs::path self = fs::read_symlink("/proc/self/exe");
-    const auto endBy = [](const std::string& how) { ::setenv("RAILGRACE_END_BY", how.c_str(), 1); };
     const std::tuple<std::string, std::string, int> ends[] = {
         {std::to_string(SIGINT), "", 128 + SIGINT},
         {std::to_string(SIGTERM), "", 128 + SIGTERM},
@@ -341,16 +373,14 @@ TEST_F(FileIo, ASaveEndedWithItsProcessLeavesNothingBehind) {
         {std::to_string(SIGHUP), "nohup ", 0},
     };
 #endif
+    const std::string child = "\"" + Utf8String(fs::path(self)) +
+                              "\" --gtest_also_run_disabled_tests"
+                              " --gtest_filter=FileIoChild.DISABLED_EndsInTheMiddleOfASave";
     for (const auto& [how, start, code] : ends) {
         SCOPED_TRACE(start + how);
-        folder.Write("hill.svtrack", old_);
-        endBy(how);
-        EXPECT_EQ(Shell(start + "\"" + Utf8String(fs::path(self)) +
-                        "\" --gtest_also_run_disabled_tests"
-                        " --gtest_filter=FileIoChild.DISABLED_EndsInTheMiddleOfASave")
-                      .code,
-                  code);
-        EXPECT_EQ(ReadFile(target_), code == 0 ? Bytes(3 << 20, 7) : old_);
+        std::ofstream("hill.svtrack") << how;
+        EXPECT_EQ(Shell(start + child).code, code);
+        EXPECT_EQ(Slurp("hill.svtrack"), code == 0 ? std::string(3 << 20, 7) : how);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"hill.svtrack", "stderr.txt"}));
     }
 }
