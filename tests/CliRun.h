@@ -14,7 +14,6 @@
 #include <string>
 
 #include "TrackFiles.h"
-#include "track/TrackIo.h"
 
 namespace railgrace::test {
 
