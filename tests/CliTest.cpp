@@ -28,11 +28,7 @@ TEST_F(Cli, FailuresExitWithTheirCodeAndOneLineSayingWhy) {
     std::filesystem::copy_file(sample, dir / "t.svtrack");
     std::ofstream(dir / "empty.svtrack") << "";
     const std::string missing = Path("missing.svtrack"), nowhere = Path("no/such/folder/out");
-#ifdef _WIN32  // an empty argument, as the shell that runs the commands writes it
-    const std::string none = "\"\"";
-#else
-    const std::string none = "''";
-#endif
+    const std::string none = "\"\"";  // an empty argument, in sh as in cmd.exe
     // The arguments, the exit code and a regular expression for the message.
     std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"resave " + missing + " -o out", 1, missing + ": there is no such file"},

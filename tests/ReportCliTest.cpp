@@ -64,7 +64,6 @@ TEST_F(Report, TheSampleBeforeAndAfterSmoothing) {
     EXPECT_LT(after.at("summary").at("medianRelativeJump").get<double>(), 0.001);
     EXPECT_EQ(before.at("summary").at("straightInSpace"),
               after.at("summary").at("straightInSpace"));
-    EXPECT_EQ(before.at("summary").at("degenerateJoints"), 0);
     // Vertex 8 begins the lift hill, straight in space; vertex 30 lies inside turn 1.
     EXPECT_EQ(before.at("vertices")[8].at("straightInSpace"), true);
     EXPECT_EQ(before.at("vertices")[30].at("straightInPlan"), false);
@@ -95,13 +94,9 @@ TEST_F(Report, TheSampleBeforeAndAfterSmoothing) {
         EXPECT_NE(table.out.find(text), std::string::npos) << text;
     }
 
-    // Without --smooth: one path and no figures after.
-    const Outcome plain = Run("report --json --svg r.svg " + std::string(RAILGRACE_SAMPLE));
-    ASSERT_EQ(plain.code, 0) << plain.err;
-    const json bare = json::parse(plain.out);
+    // Without --smooth: no figures after.
+    const json bare = json::parse(Run("report --json " + std::string(RAILGRACE_SAMPLE)).out);
     EXPECT_FALSE(bare.contains("after") || bare.contains("smoothing"));
-    EXPECT_EQ(Count("plan", "path after"), "1");
-    EXPECT_EQ(Count("plan", "path before"), "0");
 }
 
 // The kinked track lies on one line: every figure that can be computed is 0. Vertex 1, whose
@@ -175,13 +170,10 @@ TEST_F(Report, CombOfACircleStandsOutsideItAndIsEvenAllRound) {
     const double step = 2 * std::numbers::pi / 12;
     for (int i = 0; i < 12; ++i)
         circle.push_back(OnCircle(i * step, 50, 200 / 3.0 * std::tan(step / 4)));
-    const std::string svg = ReportPicture(MakeReport("circle.svtrack", circle, 0));
+    std::ofstream(dir / "r.svg") << ReportPicture(MakeReport("circle.svtrack", circle, 0));
     // The bristles in plan, each a move to its foot on the path and a line to its tip. The feet
     // lie evenly round the circle, so their mean is its centre.
-    const std::size_t element =
-        svg.find("class=\"comb bristles after\"", svg.find("<g id=\"plan\""));
-    const std::size_t data = svg.find(" d=\"", element) + 4;
-    std::string text = svg.substr(data, svg.find('"', data) - data);
+    std::string text = XPath("string(//*[@id='plan']//*[@class='comb bristles after']/@d)");
     std::replace(text.begin(), text.end(), 'M', ' ');
     std::istringstream numbers(text);
     std::vector<std::array<double, 4>> bristles;
@@ -259,16 +251,9 @@ TEST_F(Report, EveryTrackGivesAValidPictureWhoseTextsDoNotOverlap) {
             SCOPED_TRACE(::testing::Message() << path.size() << " vertices, " << passes);
             const std::string svg = ReportPicture(MakeReport(name, path, passes));
             std::ofstream(dir / "r.svg") << svg;
-            XPath("1");  // well-formed
-            for (const char* attribute : {" d=\"", " x=\"", " y=\"", " width=\"", " height=\""}) {
-                for (std::size_t at = svg.find(attribute); at != std::string::npos;
-                     at = svg.find(attribute, at + 1)) {
-                    const std::size_t begin = svg.find('"', at) + 1;
-                    const std::string value = svg.substr(begin, svg.find('"', begin) - begin);
-                    EXPECT_EQ(value.find_first_not_of("0123456789.- M"), std::string::npos)
-                        << value;
-                }
-            }
+            EXPECT_EQ(XPath("count(//@*[contains(' d x y width height ', concat(' ', name(), ' '))]"
+                            "[translate(., '0123456789.- M', '') != ''])"),
+                      "0");
             const std::vector<TextBox> boxes = TextBoxes(svg);
             ASSERT_GT(boxes.size(), 20u);
             for (std::size_t i = 0; i < boxes.size(); ++i) {
