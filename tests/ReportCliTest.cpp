@@ -199,28 +199,22 @@ struct TextBox {
     std::string text;
 };
 
-// The value of the attribute in an element's opening tag, or absent.
-std::string Attribute(const std::string& element, const std::string& name, const char* absent) {
-    std::smatch value;
-    const std::regex attribute(" " + name + "=\"([^\"]*)\"");
-    return std::regex_search(element, value, attribute) ? value[1].str() : absent;
-}
-
+// The boxes of the picture's texts, whose attributes the picture writes in this order.
 std::vector<TextBox> TextBoxes(const std::string& svg) {
     std::vector<TextBox> boxes;
-    const std::regex element("<text([^>]*)>([^<]*)</text>");
+    const std::regex element(R"re(<text x="([^"]*)" y="([^"]*)"(?: font-size="([^"]*)")?)re"
+                             R"re(( text-anchor="end")?[^>]*>([^<]*)</text>)re");
     for (std::sregex_iterator m(svg.begin(), svg.end(), element), last; m != last; ++m) {
-        const std::string attributes = (*m)[1], text = (*m)[2];
+        const auto& at = *m;
         // Characters as shown: an entity is one, a UTF-8 character is one whatever its bytes.
-        const std::string shown = std::regex_replace(text, std::regex("&[^;]*;"), "&");
+        const std::string shown = std::regex_replace(at.str(5), std::regex("&[^;]*;"), "&");
         const auto characters = static_cast<double>(
             std::count_if(shown.begin(), shown.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-        const double x = std::stod(Attribute(attributes, "x", "0"));
-        const double y = std::stod(Attribute(attributes, "y", "0"));
-        const double size = std::stod(Attribute(attributes, "font-size", "12"));
-        const double width = characters * 0.6 * size;
-        const bool end = Attribute(attributes, "text-anchor", "start") == "end";
-        boxes.push_back({end ? x - width : x, end ? x : x + width, y - size, y + 0.3 * size, text});
+        const double x = std::stod(at[1]), y = std::stod(at[2]);
+        const double size = at[3].matched ? std::stod(at[3]) : 12, width = characters * 0.6 * size;
+        const bool end = at[4].matched;
+        boxes.push_back(
+            {end ? x - width : x, end ? x : x + width, y - size, y + 0.3 * size, shown});
     }
     return boxes;
 }
