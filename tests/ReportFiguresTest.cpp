@@ -56,8 +56,6 @@ TEST(ReportFigures, CircleMeasuredAndSampled) {
                 EXPECT_NEAR(*f.relativeJump, 0, 1e-6);
                 EXPECT_FALSE(f.straight->inPlan);
             }
-            EXPECT_EQ(path.summary.markedStraight, 0);
-            EXPECT_EQ(path.summary.degenerateJoints, 0);
             // This four-segment circle lies within 0.03 % of a true one; the chords of 64 samples
             // a quarter fall short of the arcs by less than 0.003 %.
             const std::vector<PathSample> samples = SamplePath(Circle(r, vertical), 64);
@@ -69,8 +67,7 @@ TEST(ReportFigures, CircleMeasuredAndSampled) {
                 EXPECT_NEAR(std::hypot(s.point.x, vertical ? s.point.y - 10 : s.point.z), r,
                             r * 4e-4);
                 if (vertical) continue;
-                EXPECT_NEAR(s.planCurvature, 1 / r, 0.03 / r);  // turning from +X towards +Z
-                EXPECT_NEAR(s.profileCurvature, 0, 1e-9);       // level all round
+                EXPECT_NEAR(s.profileCurvature, 0, 1e-9);  // level all round
             }
         }
     }
