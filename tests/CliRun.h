@@ -28,12 +28,6 @@ inline std::string Slurp(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// One line on standard error, ending in a newline.
-inline void ExpectOneLine(const std::string& err) {
-    ASSERT_FALSE(err.empty());
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
-}
-
 // Runs a shell command whose standard error goes to the file err. On Windows the command goes to
 // cmd.exe in UTF-16, so that names in any language survive.
 inline Outcome RunShell(const std::string& command, const std::filesystem::path& err) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "report/Report.h"
@@ -18,9 +19,6 @@ constexpr double kPi = std::numbers::pi;
 // plane from +X upwards. The end of a quarter has the handle k r along the tangent and the
 // middle leg (1 - k) r along both axes: |leg x handle| = (1 - k) k r^2, |handle|^3 = k^3 r^3.
 constexpr double kCircleK = 0.5523;
-double CircleEndCurvature(double r) {
-    return 2.0 / 3.0 * (1 - kCircleK) / (kCircleK * kCircleK) / r;
-}
 
 std::vector<BezierVertex> Circle(double r, bool vertical = false) {
     const double h = kCircleK * r;  // the tangent of a circle run anticlockwise is (-s, c)
@@ -46,7 +44,8 @@ TEST(ReportFigures, CircleMeasuredAndSampled) {
         for (const double r : {1.0, 35.0, 200.0}) {
             SCOPED_TRACE(::testing::Message() << "r " << r << (vertical ? " vertical" : ""));
             // Float coordinates about 10 units from the origin hold the handles to about 1e-6.
-            const double expected = CircleEndCurvature(r), tolerance = expected * 1e-5;
+            const double expected = 2.0 / 3.0 * (1 - kCircleK) / (kCircleK * kCircleK) / r;
+            const double tolerance = expected * 1e-5;
             const PathFigures path = MeasurePath(Circle(r, vertical));
             ASSERT_EQ(path.figures.size(), 4u);
             for (const VertexFigures& f : path.figures) {
@@ -109,15 +108,12 @@ TEST(ReportFigures, BreaksAndCurvaturesByHand) {
 
     // The second handles of vertices 1 and 2 of a circle turned about the vertical: the breaks,
     // their largest, their median (of four, the mean of the middle two), how many can be seen.
-    struct Turns {
-        double at1, at2, median;
-        int visible;
-    };
-    for (const Turns& t : {Turns{0, 0.4, 0, 0}, Turns{0, 0.6, 0, 1}, Turns{0, -30, 0, 1},
-                           Turns{10, 30, 5, 2}, Turns{12.5, 0, 0, 1}}) {
-        SCOPED_TRACE(::testing::Message() << t.at1 << ", " << t.at2);
+    for (const auto& [at1, at2, median, visible] :
+         std::vector<std::tuple<double, double, double, int>>{
+             {0, 0.4, 0, 0}, {0, 0.6, 0, 1}, {0, -30, 0, 1}, {10, 30, 5, 2}, {12.5, 0, 0, 1}}) {
+        SCOPED_TRACE(::testing::Message() << at1 << ", " << at2);
         std::vector<BezierVertex> path = Circle(40);
-        for (const auto& [i, degrees] : {std::pair{1, t.at1}, {2, t.at2}}) {
+        for (const auto& [i, degrees] : {std::pair{1, at1}, {2, at2}}) {
             BezierVertex& v = path[static_cast<std::size_t>(i)];
             const double a = degrees * kPi / 180, dx = double{v.cp2X} - v.posX,
                          dz = double{v.cp2Z} - v.posZ;
@@ -125,10 +121,10 @@ TEST(ReportFigures, BreaksAndCurvaturesByHand) {
             v.cp2Z = static_cast<float>(v.posZ + dx * std::sin(a) + dz * std::cos(a));
         }
         const PathFigures figures = MeasurePath(path);
-        EXPECT_NEAR(*figures.figures[2].tangentBreak, std::abs(t.at2), 1e-4);
-        EXPECT_NEAR(*figures.summary.largestTangentBreak, std::max(t.at1, std::abs(t.at2)), 1e-4);
-        EXPECT_NEAR(*figures.summary.medianTangentBreak, t.median, 1e-4);
-        EXPECT_EQ(figures.summary.breaksAboveHalfDegree, t.visible);
+        EXPECT_NEAR(*figures.figures[2].tangentBreak, std::abs(at2), 1e-4);
+        EXPECT_NEAR(*figures.summary.largestTangentBreak, std::max(at1, std::abs(at2)), 1e-4);
+        EXPECT_NEAR(*figures.summary.medianTangentBreak, median, 1e-4);
+        EXPECT_EQ(figures.summary.breaksAboveHalfDegree, visible);
     }
 }
 
