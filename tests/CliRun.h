@@ -19,8 +19,7 @@ namespace railgrace::test {
 
 struct Outcome {
     int code = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 inline std::string Slurp(const std::filesystem::path& path) {
