@@ -253,12 +253,9 @@ TEST(HostileFile, UnknownChunkSizesAndChildCounts) {
         trck.children[1].size = size;
         file.places.clear();
         const Bytes image = Image(file.tree, &file.places);
-        if (size < 0) {
-            ExpectDamaged(image, "JUNK", file.At("JUNK"), "negative");
-        } else {
-            ExpectDamaged(image, "", file.At("JUNK") + 12 + static_cast<std::size_t>(size),
-                          "another chunk should begin");
-        }
+        const std::size_t at = file.At("JUNK"), beyond = at + 12 + static_cast<std::size_t>(size);
+        if (size < 0) ExpectDamaged(image, "JUNK", at, "negative");
+        if (size >= 0) ExpectDamaged(image, "", beyond, "another chunk should begin");
     }
     for (const auto& counts : std::vector<std::vector<std::pair<std::string, std::int32_t>>>{
              {{"SKYV", 4}}, {{"SCOB", 1}}, {{"SKYV", kMax}}, {{"SKYV", kMax}, {"TRCK", kMax}}}) {

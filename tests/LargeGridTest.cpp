@@ -16,7 +16,7 @@ using namespace test;
 
 // Bit patterns spread over all 2^32, NaNs, infinities and subnormals among them: floats travel
 // as bits, so no pattern may be changed by arithmetic on the way. NaN heights compare unequal to
-// themselves, so the grid is compared by its bits and the rest of the track without it.
+// themselves, so the grid is compared by its bits; the rest of the track by the saved bytes.
 TEST(LargeGrid, LoadsAndSavesEveryBitPattern) {
     TrackModel model = RichModel();
     model.terrainColumns = 1100;
@@ -35,11 +35,6 @@ TEST(LargeGrid, LoadsAndSavesEveryBitPattern) {
     for (float height : loaded.terrainGrid)
         loadedBits.push_back(std::bit_cast<std::uint32_t>(height));
     EXPECT_EQ(loadedBits, bits);
-    const auto withoutGrid = [](TrackModel m) {
-        m.terrainGrid.clear();
-        return Headerless(m);
-    };
-    EXPECT_EQ(withoutGrid(loaded), withoutGrid(model));
     ASSERT_EQ(SaveTrack(loaded, folder / "saved"), folder / "saved.svtrack");
     EXPECT_EQ(ReadFile(folder / "saved.svtrack"), image);
 }

@@ -279,7 +279,7 @@ inline void SetTerrain(TrackModel& m, FloatSeq& f, Text text1, Text text2, Text 
     m.terrainGrid = f.Floats(6);
 }
 
-// One record of each kind, small enough that its sizes are worked out by hand in the tests.
+// One record of each kind, and a terrain of six heights.
 inline TrackModel ExampleModel() {
     FloatSeq f;
     TrackModel m;
@@ -347,12 +347,10 @@ class TempFolder {
 public:
     TempFolder() {
         std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        do {  // until one that was not there
             path_ =
                 std::filesystem::temp_directory_path() / ("railgrace-" + std::to_string(random()));
-            if (std::filesystem::create_directory(path_)) return;  // not one that was there
-        }
-        throw std::runtime_error("no temporary folder");
+        } while (!std::filesystem::create_directory(path_));
     }
     ~TempFolder() {
         std::error_code ignored;
