@@ -303,17 +303,9 @@ TEST(HostileFile, EndlessChunksAndUnprintableTags) {
         const Bytes image = Image(root);
         ExpectDamaged(image, "", image.size(), "the file ends where another chunk should begin");
     }
-    const Chunk odd{std::string("\xFFj\0k", 4), {}, {}, -4, {}, true};
-    root.children = {odd};
+    root.children = {Chunk{std::string("\xFFj\0k", 4), {}, {}, -5, {}, true}};
     root.childCount.reset();
-    TrackModel model;
-    std::vector<WalkEntry> walk;
-    ASSERT_TRUE(ParseTrack(model, Image(root), kName, &walk));
-    ASSERT_EQ(walk.size(), 2u);
-    EXPECT_EQ(walk[1].tag, "\\xFFJ\\x00K");
-    root.children.push_back(odd);
-    root.children.back().size = -5;
-    ExpectDamaged(Image(root), "\\xFFJ\\x00K", 40, "its size -5");
+    ExpectDamaged(Image(root), "\\xFFJ\\x00K", 32, "its size -5");
 }
 
 // A file longer than any track file (made sparse, so it takes no disk) is refused before a byte

@@ -1,8 +1,7 @@
-// Saving: the sizes and child counts a save sets, the values at the edges of their fields,
-// the tracks that cannot be saved, and the names that loads take and saves go to.
+// Saving: the sizes and child counts a save sets, the tracks that cannot be saved, and the names
+// that loads take and saves go to.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -40,21 +39,6 @@ TEST(TrackSave, SizesAndChildCounts) {
         if (!model.terrainPresent) loaded.teraHeader = {-5, 0};
         for (const auto& [tag, header] : kHeaders) EXPECT_EQ(model.*header, loaded.*header) << tag;
     }
-}
-
-// Floats travel as bits, NaN payloads, infinities and subnormals among them (as the terrain's in
-// the large-grid test); a uint24 keeps its low 24 bits.
-TEST(TrackSave, FloatsKeepTheirBitsAndUInt24sTheirLow24Bits) {
-    TrackModel model;
-    model.trckValues24 = {0x7F123456, -1, 0, 0, 0, 0, 0, 0};
-    const std::uint32_t bits[] = {0x7FC01234, 0xFF800001, 0x00000001};
-    for (std::uint32_t b : bits) model.bezrRecords.push_back({.cp2Y = std::bit_cast<float>(b)});
-    TrackModel loaded;
-    ASSERT_TRUE(ParseTrack(loaded, SerializeTrack(model), "bits.svtrack"));
-    for (std::size_t i = 0; i < std::size(bits); ++i)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(loaded.bezrRecords.at(i).cp2Y), bits[i]) << i;
-    EXPECT_EQ(loaded.trckValues24[0], 0x123456);
-    EXPECT_EQ(loaded.trckValues24[1], 0xFFFFFF);
 }
 
 // Tracks that no track file can hold are refused by SaveError that names what is wrong; a save
