@@ -49,11 +49,8 @@ TEST(TrackSave, TracksThatNoFileCanHoldAreRefused) {
     const std::vector<std::tuple<Change, std::string, std::string>> cases = {
         {[&](TrackModel& m) { m.infoText += han; }, "INFO", "U+4E00"},
         {[&](TrackModel& m) { m.trckRecords[0].text = Text(1, han); }, "TRCK", "U+4E00"},
-        {[&](TrackModel& m) { m.scobRecords[0].text1 += han; }, "SCOB", "U+4E00"},
         {[&](TrackModel& m) { m.scobRecords[0].text2 = Text(2, 0x80); }, "SCOB", "U+0080"},
         {[&](TrackModel& m) { m.terrainText1 += han; }, "TERA", "U+4E00"},
-        {[&](TrackModel& m) { m.terrainText2 += han; }, "TERA", "U+4E00"},
-        {[&](TrackModel& m) { m.terrainText3 += han; }, "TERA", "U+4E00"},
         {[](TrackModel& m) { m.catwRecords[0].extraLength = 0x7FFFFFF0; }, "CATW", "too large"},
         {[](TrackModel& m) { m.rascRecords[0].items.pop_back(); }, "RASC", "1 item but counts 2"},
         {[](TrackModel& m) { m.rascRecords[0].itemCount = -1; }, "RASC", "-1"},
