@@ -337,7 +337,8 @@ TEST_F(FileIo, LinksStayAndTheFileTheyLeadToKeepsModeAndOwner) {
 // Run only by the test below, in its folder: ends the process half way through a save as the old
 // file says. On Windows, as Ctrl-C in a console (ExitProcess) or a kill (TerminateProcess) would,
 // with no destructor run; on POSIX by the signal of that number, whose handler runs as it would
-// for a Ctrl-C or a kill.
+// for a Ctrl-C or a kill (installed late, which changes nothing: every temporary file is
+// registered for it from the start).
 TEST(FileIoChild, DISABLED_EndsInTheMiddleOfASave) {
     const std::string how = Slurp("hill.svtrack");
     FileReplacement file("hill.svtrack");
