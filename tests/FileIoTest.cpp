@@ -116,6 +116,7 @@ class FileIo : public CliFixture {
 protected:
     const Bytes old_ = Bytes(900, 0x5C);
     const std::string target_ = folder / "hill.svtrack";
+    TrackModel loaded_;
 };
 
 // Saved over the very file it was loaded from, a track comes back tidy, also when every write
@@ -123,10 +124,9 @@ protected:
 TEST_F(FileIo, NamesInAnyLanguageLoadAndSave) {
     fs::create_directory(dir / Utf8Path(kFolder));
     const std::string path = folder.Write(kFolder + "/" + kName, Golden("rich-messy-2.svtrack"));
-    TrackModel model;
-    ASSERT_TRUE(LoadTrack(model, path));
+    ASSERT_TRUE(LoadTrack(loaded_, path));
     injected = kShortWrites;
-    ReplaceFile(path, SerializeTrack(model), kInjecting);
+    ReplaceFile(path, SerializeTrack(loaded_), kInjecting);
     EXPECT_EQ(ReadFile(path), Golden("rich.svtrack"));
     EXPECT_GT(injected.calls[static_cast<int>(Step::kWrite)], 100);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / Utf8Path(kFolder)), {}), 1);
@@ -272,8 +272,7 @@ TEST_F(FileIo, HeldOpenTargetsAreRefusedInPlainWords) {
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_EQ(ErrorOf([&] { ReplaceFile(target_, Bytes(10, 1)); }),
                   "Cannot save " + target_ + ": another program has the file open.");
-        TrackModel loaded;
-        EXPECT_TRUE(share == 0 || LoadTrack(loaded, target_));
+        EXPECT_TRUE(share == 0 || LoadTrack(loaded_, target_));
         ::CloseHandle(held);
         EXPECT_EQ(ReadFile(target_), Golden("rich.svtrack"));
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"hill.svtrack"});
