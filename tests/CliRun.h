@@ -14,25 +14,17 @@
 #include <string>
 
 #include "TrackFiles.h"
-#include "track/TrackIo.h"
 
 namespace railgrace::test {
 
 struct Outcome {
     int code = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 inline std::string Slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// One line on standard error, ending in a newline.
-inline void ExpectOneLine(const std::string& err) {
-    ASSERT_FALSE(err.empty());
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
 }
 
 // Runs a shell command whose standard error goes to the file err. On Windows the command goes to

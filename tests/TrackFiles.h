@@ -165,17 +165,12 @@ struct Overload : F... {
 template <class... F>
 Overload(F...) -> Overload<F...>;
 
-// The first chunk of that tag in pre-order.
-inline Chunk& FindChunk(Chunk& root, std::string_view tag) {
-    std::vector<Chunk*> pending = {&root};
-    while (!pending.empty()) {
-        Chunk* c = pending.back();
-        pending.pop_back();
-        if (c->tag == tag) return *c;
-        for (auto it = c->children.rbegin(); it != c->children.rend(); ++it)
-            pending.push_back(&*it);
-    }
-    throw std::out_of_range("no chunk " + std::string(tag));
+// The first chunk of that tag in pre-order, or null.
+inline Chunk* FindChunk(Chunk& c, std::string_view tag) {
+    if (c.tag == tag) return &c;
+    for (Chunk& child : c.children)
+        if (Chunk* found = FindChunk(child, tag)) return found;
+    return nullptr;
 }
 
 inline std::size_t OffsetOf(const std::vector<ChunkPlace>& places, std::string_view tag) {

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -25,10 +24,10 @@ using namespace test;
 TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
     Chunk tree = Split(Golden("example.svtrack"));
     std::copy_n(std::array<std::uint8_t, 4>{9, 8, 7, 6}.begin(), 4, tree.content.begin());
-    FindChunk(tree, "BEZR").size = 12345;
-    FindChunk(tree, "FREN").size = 0;
-    FindChunk(tree, "TRCK").size = 7;
-    std::vector<Chunk>& inTrck = FindChunk(tree, "TRCK").children;
+    FindChunk(tree, "BEZR")->size = 12345;
+    FindChunk(tree, "FREN")->size = 0;
+    FindChunk(tree, "TRCK")->size = 7;
+    std::vector<Chunk>& inTrck = FindChunk(tree, "TRCK")->children;
     inTrck.insert(inTrck.begin() + 2,
                   MakeChunk("xtra", Bytes(5, 0x11), {MakeChunk("BEZR", Bytes(3, 0xFF))}));
     std::vector<ChunkPlace> places;
@@ -40,7 +39,7 @@ TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
     places.erase(places.begin() + 5);  // the BEZR inside the unknown chunk
     ASSERT_EQ(walk.size(), places.size());
     for (std::size_t i = 0; i < walk.size(); ++i) {
-        const Chunk& chunk = FindChunk(tree, places[i].tag);
+        const Chunk& chunk = *FindChunk(tree, places[i].tag);
         const bool skipped = chunk.tag == "xtra";
         const auto* header = std::find_if(std::begin(kHeaders), std::end(kHeaders),
                                           [&](const auto& h) { return h.first == chunk.tag; });
@@ -59,17 +58,10 @@ TEST(TrackLoad, WalkAndModelKeepTheFramesAsStored) {
     }
 }
 
-// Takes the first chunk of that tag below c out of the tree.
-std::optional<Chunk> TakeChunk(Chunk& c, std::string_view tag) {
-    for (auto it = c.children.begin(); it != c.children.end(); ++it) {
-        if (it->tag == tag) {
-            Chunk taken = std::move(*it);
-            c.children.erase(it);
-            return taken;
-        }
-        if (std::optional<Chunk> taken = TakeChunk(*it, tag)) return taken;
-    }
-    return std::nullopt;
+// Takes every chunk of that tag out of the tree.
+void Remove(Chunk& c, std::string_view tag) {
+    std::erase_if(c.children, [&](const Chunk& child) { return child.tag == tag; });
+    for (Chunk& child : c.children) Remove(child, tag);
 }
 
 struct OddFile {
@@ -95,11 +87,11 @@ std::vector<OddFile> OddFiles() {
     // One of its children with a known tag and content of the wrong length; chunks of sizes -4
     // and -1 that take no more than their tag and size.
     add("unknown chunks", [](Chunk& tree) {
-        std::vector<Chunk>& children = FindChunk(tree, "TRCK").children;
+        std::vector<Chunk>& children = FindChunk(tree, "TRCK")->children;
         children.insert(children.begin() + 2, MakeChunk("Xtra", Bytes(9, 0x02),
                                                         {MakeChunk("JUNK", Bytes(3, 0x03)),
                                                          MakeChunk("BEZR", Bytes(7, 1))}));
-        std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
+        std::vector<Chunk>& supp = FindChunk(tree, "SUPP")->children;
         for (auto [at, size] : {std::pair{1, -4}, std::pair{3, -1}}) {
             supp.insert(supp.begin() + at, Chunk{"NEG" + std::to_string(-size),
                                                  Bytes(static_cast<std::size_t>(size + 4), 0xCC),
@@ -109,17 +101,20 @@ std::vector<OddFile> OddFiles() {
                                                  true});
         }
     });
-    add("BEZR before TRCK",
-        [](Chunk& tree) { tree.children.insert(tree.children.begin(), *TakeChunk(tree, "BEZR")); });
+    add("BEZR before TRCK", [](Chunk& tree) {
+        const Chunk bezr = *FindChunk(tree, "BEZR");
+        Remove(tree, "BEZR");
+        tree.children.insert(tree.children.begin(), bezr);
+    });
     add("later chunk of a kind replaces the earlier", [](Chunk& tree) {
         TrackModel other;
         FloatSeq f;
         other.frenRecords = {FrenEntry{-1, -2, -3}, FrenEntry{-4, -5, -6}, FrenEntry{-7, -8, -9}};
         other.segmRecords = {MakeSegment(2, 0, f)};
         Chunk otherTree = Split(SerializeTrack(other));
-        std::vector<Chunk>& supp = FindChunk(tree, "SUPP").children;
-        supp.insert(supp.begin() + 2, FindChunk(otherTree, "FREN"));
-        tree.children.insert(tree.children.begin(), FindChunk(otherTree, "SEGM"));
+        std::vector<Chunk>& supp = FindChunk(tree, "SUPP")->children;
+        supp.insert(supp.begin() + 2, *FindChunk(otherTree, "FREN"));
+        tree.children.insert(tree.children.begin(), *FindChunk(otherTree, "SEGM"));
     });
     add("flat tree with wrong sizes", [](Chunk& tree) {
         // Every chunk a direct child of the root; the sizes of known chunks are never looked at.
@@ -146,7 +141,7 @@ std::vector<OddFile> OddFiles() {
 
     // Chunks that are missing are saved empty.
     Chunk partial = Split(Golden("rich.svtrack"));
-    for (const char* tag : {"INFO", "RASC", "SCEN", "TERA"}) TakeChunk(partial, tag);
+    for (const char* tag : {"INFO", "RASC", "SCEN", "TERA"}) Remove(partial, tag);
     TrackModel missing = WithoutTerrain(rich);
     missing.infoText = {};
     missing.rascRecords = {};
