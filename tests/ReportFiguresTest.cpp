@@ -75,10 +75,10 @@ TEST(ReportFigures, CircleMeasuredAndSampled) {
 // Straight segments: a square of side 60 with every handle a third of the way along its side
 // breaks 90 degrees at every corner.
 TEST(ReportFigures, StraightSegments) {
-    const std::vector<BezierVertex> square = {{0, 5, 0, 0, 5, 20, 20, 5, 0},
-                                              {60, 5, 0, 40, 5, 0, 60, 5, 20},
-                                              {60, 5, 60, 60, 5, 40, 40, 5, 60},
-                                              {0, 5, 60, 20, 5, 60, 0, 5, 40}};
+    std::vector<BezierVertex> square = {{0, 5, 0, 0, 5, 20, 20, 5, 0},
+                                        {60, 5, 0, 40, 5, 0, 60, 5, 20},
+                                        {60, 5, 60, 60, 5, 40, 40, 5, 60},
+                                        {0, 5, 60, 20, 5, 60, 0, 5, 40}};
     const PathFigures path = MeasurePath(square);
     for (const VertexFigures& f : path.figures) {
         EXPECT_DOUBLE_EQ(*f.tangentBreak, 90);
@@ -88,6 +88,11 @@ TEST(ReportFigures, StraightSegments) {
     EXPECT_EQ(path.summary.breaksAboveHalfDegree, 4);
     EXPECT_EQ(path.summary.markedStraight, 4);
     EXPECT_EQ(path.summary.straightInSpace, 4);
+    // A wobble far below anything a rider feels bends the straight side, but is no jump.
+    square[1].cp2Y += 1e-5f;
+    const VertexFigures wobble = MeasurePath(square).figures[1];
+    EXPECT_TRUE(*wobble.curvatureOut > 0 && *wobble.curvatureOut < kStraightCurvature);
+    EXPECT_EQ(*wobble.relativeJump, 0);
 }
 
 TEST(ReportFigures, BreaksAndCurvaturesByHand) {
